@@ -1,0 +1,136 @@
+#include "application.h"
+
+#include "appcontext.h"
+#include "appsettings.h"
+#include "logrotate.h"
+#include "registertypes.h"
+
+#include <QFileSelector>
+#include <QFont>
+#include <QGuiApplication>
+#include <QQmlApplicationEngine>
+#include <QQmlContext>
+#include <QQmlFileSelector>
+#include <QQuickStyle>
+#include <QQuickWindow>
+#include <QScreen>
+#include <QSslSocket>
+#include <QTimer>
+#include <QtWebView>
+
+#include <cstdio>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+// "--screenshot FILE": render the first screen without a display and exit.
+QString screenshotTarget(const QStringList &args)
+{
+    const int at = args.indexOf(QStringLiteral("--screenshot"));
+    return at > 0 ? args.value(at + 1) : QString();
+}
+
+// The first argument after the program name that is not one of our options.
+QString fileArgument(const QStringList &args)
+{
+    for (int i = 1; i < args.size(); ++i) {
+        if (args.at(i) == QLatin1String("--screenshot")) {
+            ++i;
+            continue;
+        }
+        return args.at(i);
+    }
+    return QString();
+}
+
+void takeScreenshot(QQmlApplicationEngine &engine, const QString &target)
+{
+    QQuickWindow *window = nullptr;
+    const auto roots = engine.rootObjects();
+    for (QObject *o : roots)
+        if ((window = qobject_cast<QQuickWindow *>(o)))
+            break;
+    if (!window || !window->screen()) {
+        std::fprintf(stderr, "lattica: no window to take a picture of\n");
+        QCoreApplication::exit(1);
+        return;
+    }
+    // Under the software backend grabWindow() of the window is empty; the
+    // screen's grab of the window gives the real pixels.
+    const QImage shot = window->screen()->grabWindow(window->winId()).toImage();
+    if (shot.isNull() || !shot.save(target)) {
+        std::fprintf(stderr, "lattica: could not write %s\n", qPrintable(target));
+        QCoreApplication::exit(1);
+        return;
+    }
+    qInfo() << "screenshot written to" << target;
+    QCoreApplication::exit(0);
+}
+
+} // namespace
+
+int runLattica(int argc, char *argv[])
+{
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
+    // The web view's engine refuses to start as root without this.
+    if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    QtWebView::initialize();
+    QGuiApplication app(argc, argv);
+
+    QCoreApplication::setOrganizationName(QStringLiteral("Vexa"));
+    QCoreApplication::setOrganizationDomain(QStringLiteral("lattica.app"));
+    QCoreApplication::setApplicationName(QStringLiteral("Lta"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(LTA_VERSION_TEXT));
+    AppContext::heightWording = true;
+    AppContext::productName = QStringLiteral("Lattica");
+
+    AppContext::setupDataFolders();
+
+    auto log = std::make_unique<LogRotate>(102400, AppContext::logsFolder, QStringLiteral("diag"), 2);
+    installLogHandler(log.get());
+
+    const QStringList args = QCoreApplication::arguments();
+    const QString screenshot = screenshotTarget(args);
+    // Single-instance hand-over comes with the single-instance guard; until
+    // then the primary simply remembers its file argument for the import.
+    const QString importFile = fileArgument(args);
+    if (!importFile.isEmpty())
+        AppContext::userSettings()->setValue(QStringLiteral("imp"), importFile);
+
+    qInfo().nospace() << "sslLibraryBuildVersion=" << QSslSocket::sslLibraryBuildVersionString()
+                      << " sslLibraryVersion =" << QSslSocket::sslLibraryVersionString()
+                      << " supportsSsl =" << QSslSocket::supportsSsl();
+
+    QFont font(QStringLiteral("Segoe UI"));
+    font.setPixelSize(14);
+    QGuiApplication::setFont(font);
+    QQuickStyle::setStyle(QStringLiteral("Universal"));
+
+    // Long-lived controllers (order, cloud controller, saved-order lists) are
+    // created here, in that order, as their classes land.
+    auto engine = std::make_unique<QQmlApplicationEngine>();
+    auto selector = new QQmlFileSelector(engine.get(), engine.get());
+    selector->setExtraSelectors({QStringLiteral("LT")});
+
+    setCommonContextProperties(engine->rootContext());
+    registerInterfaceTypes();
+
+    engine->load(QUrl(QStringLiteral("qrc:/main.qml")));
+    if (engine->rootObjects().isEmpty())
+        qCritical() << "main.qml failed to load";
+
+    if (!screenshot.isEmpty()) {
+        // Give the scene a moment to lay out and paint before grabbing it.
+        QTimer::singleShot(800, &app, [&engine, screenshot] { takeScreenshot(*engine, screenshot); });
+    }
+
+    const int rc = app.exec();
+    installLogHandler(nullptr);
+    engine.reset();
+    log.reset();
+    AppContext::releaseSettings();
+    return rc;
+}

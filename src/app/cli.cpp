@@ -1,0 +1,84 @@
+#include "cli.h"
+
+#include "appcontext.h"
+#include "appsettings.h"
+
+#include <QCoreApplication>
+#include <functional>
+#include <vector>
+
+namespace {
+
+struct Command
+{
+    QStringList words;
+    QString usage;
+    std::function<int(CliCall &)> run;
+};
+
+// Subsystems add their commands here.
+std::vector<Command> commands()
+{
+    return {};
+}
+
+void printUsage(QTextStream &to)
+{
+    to << "usage: lattica-cli COMMAND [--data DIR] ...\n";
+    for (const Command &c : commands())
+        to << "  lattica-cli " << c.usage << '\n';
+    to.flush();
+}
+
+} // namespace
+
+void cliUseDataFolder(QStringList &args)
+{
+    const int at = args.indexOf(QStringLiteral("--data"));
+    QString folder;
+    if (at >= 0) {
+        folder = args.value(at + 1);
+        args.removeAt(at);
+        if (at < args.size())
+            args.removeAt(at);
+    }
+    AppContext::openSettings();
+    AppContext::assignFolders(folder.isEmpty() ? AppContext::configuredDataFolder() : folder);
+    // the shared settings belong to the chosen data folder
+    AppContext::openSettings();
+}
+
+bool cliTakeFlag(QStringList &args, const QString &flag)
+{
+    return args.removeAll(flag) > 0;
+}
+
+int runLatticaCli(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Vexa"));
+    QCoreApplication::setOrganizationDomain(QStringLiteral("lattica.app"));
+    QCoreApplication::setApplicationName(QStringLiteral("Lta"));
+
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QStringList args = QCoreApplication::arguments().mid(1);
+    if (args.isEmpty() || args.first() == QLatin1String("help") || args.first() == QLatin1String("--help")) {
+        printUsage(args.isEmpty() ? err : out);
+        return args.isEmpty() ? 2 : 0;
+    }
+    for (const Command &c : commands()) {
+        if (args.mid(0, c.words.size()) != c.words)
+            continue;
+        CliCall call{args.mid(c.words.size()), out, err};
+        cliUseDataFolder(call.args);
+        const int rc = c.run(call);
+        out.flush();
+        err.flush();
+        AppContext::releaseSettings();
+        return rc;
+    }
+    err << "lattica-cli: unknown command: " << args.join(QLatin1Char(' ')) << '\n';
+    printUsage(err);
+    return 2;
+}

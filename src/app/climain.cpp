@@ -1,0 +1,6 @@
+#include "app/cli.h"
+
+int main(int argc, char *argv[])
+{
+    return runLatticaCli(argc, argv);
+}
