@@ -4,6 +4,7 @@
 #include "appsettings.h"
 #include "logrotate.h"
 #include "registertypes.h"
+#include "orders/vexaorder.h"
 
 #include <QFileSelector>
 #include <QFont>
@@ -111,11 +112,14 @@ int runLattica(int argc, char *argv[])
 
     // Long-lived controllers (order, cloud controller, saved-order lists) are
     // created here, in that order, as their classes land.
+    auto order = std::make_unique<VexaOrder>();
     auto engine = std::make_unique<QQmlApplicationEngine>();
     auto selector = new QQmlFileSelector(engine.get(), engine.get());
     selector->setExtraSelectors({QStringLiteral("LT")});
 
+    order->setContextProperties(engine->rootContext());
     setCommonContextProperties(engine->rootContext());
+    engine->rootContext()->setContextProperty(QStringLiteral("_myOrder"), order.get());
     registerInterfaceTypes();
 
     engine->load(QUrl(QStringLiteral("qrc:/main.qml")));
@@ -130,6 +134,7 @@ int runLattica(int argc, char *argv[])
     const int rc = app.exec();
     installLogHandler(nullptr);
     engine.reset();
+    order.reset();
     log.reset();
     AppContext::releaseSettings();
     return rc;

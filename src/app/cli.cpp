@@ -2,6 +2,7 @@
 
 #include "appcontext.h"
 #include "appsettings.h"
+#include "orders/orderscli.h"
 
 #include <QCoreApplication>
 #include <functional>
@@ -19,7 +20,10 @@ struct Command
 // Subsystems add their commands here.
 std::vector<Command> commands()
 {
-    return {};
+    return {
+        {{QStringLiteral("order"), QStringLiteral("show")}, QStringLiteral("order show [--data DIR] FILE_OR_ID"),
+         cliOrderShow},
+    };
 }
 
 void printUsage(QTextStream &to)

@@ -2,17 +2,28 @@
 
 #include "appcontext.h"
 #include "appsettings.h"
+#include "models/comboboxmodel.h"
+#include "models/qqmlobjectlistmodel.h"
+#include "orders/optiongroup.h"
+#include "orders/vexaorder.h"
+#include "orders/vexaorderitem.h"
 
 #include <QQmlContext>
 #include <QtQml>
 
 void registerInterfaceTypes()
 {
-    // Types land here as their classes are written:
-    //  VexaOrder: VexaOrder, VexaOrderItem (not creatable), ObjectListModel,
-    //             Option/OptionGroup, DownloadManager, BusinessManager,
-    //             BusinessItem, StaffManager, StaffItem
-    //  ComboBoxModel, SavedOrders, SavedItem (not creatable)
+    const QString notCreatable = QStringLiteral("!!");
+    qmlRegisterUncreatableType<VexaOrder>("VexaOrder", 1, 0, "VexaOrder", notCreatable);
+    qmlRegisterUncreatableType<VexaOrderItem>("VexaOrder", 1, 0, "VexaOrderItem", notCreatable);
+    qmlRegisterUncreatableType<ComboBoxModel>("ComboBoxModel", 1, 0, "ComboBoxModel", notCreatable);
+    qmlRegisterUncreatableType<QQmlObjectListModelBase>("VexaOrder", 1, 0, "ObjectListModel", notCreatable);
+    qmlRegisterType<OptionGroup>("VexaOrder", 1, 0, "Option");
+    qmlRegisterType<OptionGroup>("VexaOrder", 1, 0, "OptionGroup");
+    // Types still to land as their classes are written:
+    //  SavedOrders, SavedItem (not creatable)
+    //  VexaOrder: DownloadManager, BusinessManager, BusinessItem, StaffManager,
+    //             StaffItem
     //  vexa.drive: DCloudComms
 }
 

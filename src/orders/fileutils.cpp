@@ -1,0 +1,151 @@
+#include "orders/fileutils.h"
+
+#include "app/appcontext.h"
+#include "orders/vexaorder.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonObject>
+
+#include <sys/types.h>
+#include <utime.h>
+
+bool isSafeOrderId(const QString &orderID)
+{
+    if (orderID.trimmed().isEmpty() || orderID == QLatin1String(".") || orderID == QLatin1String(".."))
+        return false;
+    for (const QChar c : orderID) {
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.category() == QChar::Other_Control)
+            return false;
+    }
+    return true;
+}
+
+QString orderFilePath(int state, const QString &orderID)
+{
+    if (!isSafeOrderId(orderID)) {
+        qCritical() << "Refused unsafe order ID (it would name a file outside its folder):" << orderID;
+        return QString();
+    }
+    return AppContext::stateFolder(state) + orderID;
+}
+
+QString backupPath(const QString &file)
+{
+    // The whole file name: order IDs carry no extension, and cutting at a dot
+    // would make different orders share one backup.
+    return AppContext::stateFolder(VexaOrder::Backup) + QFileInfo(file).fileName() + QStringLiteral("-b");
+}
+
+bool setModified(const QString &path, const QDateTime &time)
+{
+    if (!QFileInfo::exists(path))
+        return false;
+    const QByteArray native = QFile::encodeName(path);
+    if (!time.isValid()) {
+        if (utime(native.constData(), nullptr) != 0) {
+            qWarning() << "utime failed:" << path;
+            return false;
+        }
+        return true;
+    }
+    struct utimbuf times;
+    times.actime = static_cast<time_t>(time.toSecsSinceEpoch());
+    times.modtime = times.actime;
+    if (utime(native.constData(), &times) == 0)
+        return true;
+    qWarning() << "utime failed -" << path;
+    // Touching the content at least moves the modification time to now.
+    QFile f(path);
+    if (!f.open(QIODevice::ReadWrite)) {
+        qWarning() << "setModified open" << path << f.errorString();
+        return false;
+    }
+    const qint64 size = f.size();
+    f.seek(size);
+    f.write("x", 1);
+    f.flush();
+    if (!f.resize(size)) {
+        qWarning() << "setModified resize" << path << f.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool backupCopy(const QString &src, const QString &dst)
+{
+    AppContext::lastFileError.clear();
+    const QString backup = backupPath(dst.isEmpty() ? src : dst);
+    if (QFileInfo::exists(backup)) {
+        QFile old(backup);
+        if (!old.remove()) {
+            AppContext::lastFileError = QStringLiteral("Failed to remove backup %1: %2").arg(backup, old.errorString());
+            return false;
+        }
+    }
+    QFile from(src);
+    if (!from.copy(backup)) {
+        AppContext::lastFileError = QStringLiteral("Failed to remove backup %1: %2").arg(backup, from.errorString());
+        return false;
+    }
+    setModified(backup);
+    return true;
+}
+
+bool moveFile(const QString &src, const QString &dst, bool backup)
+{
+    AppContext::lastFileError.clear();
+    if (QFileInfo(src).absoluteFilePath() == QFileInfo(dst).absoluteFilePath())
+        return true;
+    // Checked before anything else, so a missing source never costs the
+    // destination's content and is reported as what it is.
+    if (!QFileInfo::exists(src)) {
+        AppContext::lastFileError = QStringLiteral("Move: src does not exist ") + src;
+        return false;
+    }
+    if (backup && !backupCopy(src, dst))
+        return false;
+    if (QFileInfo::exists(dst)) {
+        QFile old(dst);
+        if (!old.remove()) {
+            AppContext::lastFileError = QStringLiteral("Failed to remove %1: %2").arg(dst, old.errorString());
+            return false;
+        }
+    }
+    QFile from(src);
+    if (!from.rename(dst)) {
+        AppContext::lastFileError = QStringLiteral("Failed to rename %1 to %2: %3").arg(src, dst, from.errorString());
+        if (QFileInfo::exists(src) || !QFileInfo::exists(dst))
+            return false;
+        qWarning() << "FFF IT WORKED!!!";
+        AppContext::lastFileError.clear();
+    }
+    setModified(dst);
+    return true;
+}
+
+QJsonDocument parseJsonDocument(const QByteArray &bytes)
+{
+    // Files in the framework's old binary JSON form cannot be read by this
+    // build (that reader is gone from current Qt); they count as unreadable.
+    return QJsonDocument::fromJson(bytes);
+}
+
+QJsonValue fileJsonValue(const QString &path, const QString &key)
+{
+    AppContext::lastFileError.clear();
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        qCritical() << "Couldn't open order." << path;
+        AppContext::lastFileError = QStringLiteral("Couldn't open %1: %2").arg(path, f.errorString());
+        return QJsonValue(QJsonValue::Undefined);
+    }
+    const QJsonDocument doc = parseJsonDocument(f.readAll());
+    if (doc.isNull() || !doc.isObject()) {
+        qDebug() << "!Invalid file, fileJsonValue() loadDoc.isNull" << path;
+        AppContext::lastFileError = QStringLiteral("Invalid order file ") + path;
+        return QJsonValue(QJsonValue::Undefined);
+    }
+    return doc.object().value(key);
+}

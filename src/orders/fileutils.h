@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QDateTime>
+#include <QJsonDocument>
+#include <QJsonValue>
+#include <QString>
+
+// File utilities for order files. Each clears AppContext::lastFileError first
+// and sets it when it fails, so callers can show the reason.
+
+// Moves src onto dst, replacing dst; with backup, a copy of src is first put
+// in the backup folder. The source is never lost: dst is only removed once
+// src is known to exist.
+bool moveFile(const QString &src, const QString &dst, bool backup);
+// Copies src to the backup folder under the name of dst (or src when dst is
+// empty) with "-b" appended.
+bool backupCopy(const QString &src, const QString &dst = QString());
+// The backup name for a file: orders folder + "b/" + its name + "-b".
+QString backupPath(const QString &file);
+// Sets the modification (and access) time; a null time means now.
+bool setModified(const QString &path, const QDateTime &time = QDateTime());
+// The value of one member of the JSON object held in a file; undefined when
+// the file cannot be read or holds no JSON object.
+QJsonValue fileJsonValue(const QString &path, const QString &key);
+
+// Parses file content as a JSON document (null when it is not one).
+QJsonDocument parseJsonDocument(const QByteArray &bytes);
+
+// An order ID names a file inside a state folder: it must not be empty, hold
+// a path separator or control character, or be "." / "..". IDs arrive in
+// files from outside, so every path built from one is checked.
+bool isSafeOrderId(const QString &orderID);
+// Orders folder + the state's sub-folder + orderID; empty (with a critical
+// log line) for an unsafe ID.
+QString orderFilePath(int state, const QString &orderID);

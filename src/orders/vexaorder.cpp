@@ -1,0 +1,153 @@
+#include "orders/vexaorder.h"
+
+#include "app/appcontext.h"
+#include "app/appsettings.h"
+#include "models/qqmlobjectlistmodel.h"
+#include "models/qqmlvariantlistmodel.h"
+#include "orders/optiongroup.h"
+#include "orders/ordersortfilterproxymodel.h"
+#include "orders/vexaorderitem.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QQmlContext>
+
+VexaOrder::VexaOrder(QObject *parent)
+    : QObject(parent)
+    , m_orderItemsModel(new QQmlObjectListModel<VexaOrderItem>(QCoreApplication::instance(), "room"))
+    , m_roomItemsModel(new QQmlObjectListModel<VexaOrderItem>(QCoreApplication::instance()))
+    , m_roomsModel(new QQmlVariantListModel())
+    , m_orderItemsProxyModel(new OrderSortFilterProxyModel(this))
+    , m_productCBModel(nullptr, QStringLiteral("product"))
+    , m_supplierCBModel(nullptr, QStringLiteral("supplier"))
+    , m_rangeCBModel(nullptr, QStringLiteral("range"))
+    , m_colourCBModel(nullptr, QStringLiteral("colour"))
+{
+    m_orderItemsProxyModel->setSourceModel(m_orderItemsModel);
+    m_apmins = 30;
+    m_sendEmailToCustomer = true;
+
+    // The list names follow the state numbering; the last two transfer-like
+    // states share a name because both wait in the sending queue.
+    if (AppContext::listNames.isEmpty()) {
+        AppContext::listNames << QString() << QStringLiteral("Received") << QStringLiteral("In Progress")
+                              << QStringLiteral("Queued for sending") << QStringLiteral("Sent")
+                              << QStringLiteral("Queued for sending");
+    }
+    clear();
+}
+
+VexaOrder::~VexaOrder()
+{
+    clear();
+    // The item models hang off the application object for the interface's
+    // sake; they go with the order that fills them.
+    delete m_orderItemsProxyModel;
+    m_orderItemsProxyModel = nullptr;
+    delete m_orderItemsModel;
+    delete m_roomItemsModel;
+    delete m_roomsModel;
+}
+
+void VexaOrder::setContextProperties(QQmlContext *context)
+{
+    context->setContextProperty(QStringLiteral("orderItemsModel"), m_orderItemsModel);
+    context->setContextProperty(QStringLiteral("orderItemsProxyModel"), m_orderItemsProxyModel);
+    context->setContextProperty(QStringLiteral("roomItemsModel"), m_roomItemsModel);
+    context->setContextProperty(QStringLiteral("roomsModel"), m_roomsModel);
+    context->setContextProperty(QStringLiteral("roomNamesCBModel"), &m_roomNamesCBModel);
+    context->setContextProperty(QStringLiteral("controlsCBModel"), &m_controlsCBModel);
+    context->setContextProperty(QStringLiteral("fixtypeCBModel"), &m_fixtypeCBModel);
+    context->setContextProperty(QStringLiteral("measureTypeCBModel"), &m_measureTypeCBModel);
+    context->setContextProperty(QStringLiteral("productCBModel"), &m_productCBModel);
+    context->setContextProperty(QStringLiteral("supplierCBModel"), &m_supplierCBModel);
+    context->setContextProperty(QStringLiteral("rangeCBModel"), &m_rangeCBModel);
+    context->setContextProperty(QStringLiteral("colourCBModel"), &m_colourCBModel);
+    context->setContextProperty(QStringLiteral("bandCBModel"), &m_bandCBModel);
+}
+
+void VexaOrder::processOrderItem(bool force)
+{
+    // Validation, band lookup, option pricing, totals and the save that
+    // follows them plug in here.
+    if (force)
+        set_changed(true);
+}
+
+void VexaOrder::refillChoiceLists()
+{
+    // Filled from the catalogue settings by the catalogue code.
+}
+
+void VexaOrder::rebuildOptionGroups(VexaOrderItem *item)
+{
+    // Option groups are rebuilt from the catalogue's extras tables by the
+    // catalogue code; the stored choices stay as read.
+    Q_UNUSED(item)
+}
+
+void VexaOrder::refreshItemChoices(VexaOrderItem *item)
+{
+    // The catalogue code refreshes the item's product, supplier, range and
+    // colour lists and its measurement options here.
+    Q_UNUSED(item)
+}
+
+void VexaOrder::clear()
+{
+    set_currentRoom(QString());
+    while (!m_orderItemsModel->isEmpty()) {
+        VexaOrderItem *item = m_orderItemsModel->getLast();
+        m_orderItemsModel->remove(item);
+        m_roomItemsModel->remove(item);
+        delete item;
+    }
+    m_roomItemsModel->clear();
+    m_roomsModel->clear();
+    m_currentItem = nullptr;
+    set_changed(false);
+
+    set_balance(0);
+    set_discount(0);
+    set_deposit(0);
+    set_partsPrice(0);
+    set_fittingCost(AppContext::setting(QStringLiteral("fit_d"), 0).toDouble());
+    rwD = AppContext::setting(QStringLiteral("rw_d"), 300).toDouble();
+    set_perItemPrice(AppContext::setting(QStringLiteral("qprc_b"), false).toBool());
+    set_exVat(false);
+    supplierRcpt.clear();
+    xto.clear();
+    xfrom.clear();
+    otid.clear();
+    set_custAddress(QString());
+    set_custName(QString());
+    set_custAddr(QString());
+    set_custPcode(QString());
+    set_custPhone(QString());
+    set_custEmail(QString());
+    set_apType(QString());
+    set_jobNotes(QString());
+    set_quoteNotes(QString());
+    set_orderNotes(QString());
+    set_orderID(QString());
+    set_manOrderID(QString());
+    set_paytype(QString());
+    set_signature(QString());
+    set_apmins(30);
+    set_appointment(QDateTime());
+    set_date(QDateTime());
+    set_sentDate(QDateTime());
+    set_confirmed(false);
+    set_mailCheckResult(0);
+    set_sendEmailToCustomer(true);
+    set_agreeChk(false);
+    // The margins announce themselves even when already 0, so the review
+    // screen drops any figures it still shows.
+    m_itemsMargin = 0;
+    emit itemsMarginChanged(0);
+    m_optsMargin = 0;
+    emit optsMarginChanged(0);
+    set_properties(QVariantMap());
+
+    refillChoiceLists();
+}

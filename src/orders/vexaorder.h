@@ -1,0 +1,189 @@
+#pragma once
+
+#include "models/comboboxmodel.h"
+#include "orders/propertymacros.h"
+
+#include <QDateTime>
+#include <QJsonObject>
+#include <QObject>
+#include <QVariantMap>
+
+class OptionGroup;
+class OrderSortFilterProxyModel;
+class QQmlContext;
+class QQmlVariantListModel;
+class VexaOrderItem;
+template<typename T> class QQmlObjectListModel;
+
+// The one order being edited, its items and the models through which the
+// interface shows them. Created once at start-up and known to the interface
+// as _myOrder.
+class VexaOrder : public QObject
+{
+    Q_OBJECT
+    LTA_RW_PROPERTY(QString, custAddress)
+    LTA_RW_PROPERTY(QString, custName)
+    LTA_RW_PROPERTY(QString, custAddr)
+    LTA_RW_PROPERTY(QString, custPcode)
+    LTA_RW_PROPERTY(QString, custPhone)
+    LTA_RW_PROPERTY(QString, custEmail)
+    LTA_RW_PROPERTY(QString, jobNotes)
+    LTA_RW_PROPERTY(QString, orderNotes)
+    LTA_RW_PROPERTY(QString, quoteNotes)
+    LTA_RO_PROPERTY(QString, orderID)
+    LTA_RW_PROPERTY(QString, manOrderID)
+    LTA_RW_PROPERTY(QString, currentRoom)
+    LTA_RO_PROPERTY(QString, warning)
+    LTA_RO_PROPERTY(int, numWarns)
+    LTA_RO_PROPERTY(QString, blindprice)
+    LTA_RO_PROPERTY(QString, blindpriceex)
+    LTA_RO_PROPERTY(double, optsMargin)
+    LTA_RO_PROPERTY(double, itemsMargin)
+    LTA_RO_PROPERTY(double, partsPrice)
+    LTA_RW_PROPERTY(double, fittingCost)
+    LTA_RW_PROPERTY(double, deposit)
+    LTA_RW_PROPERTY(QString, paytype)
+    LTA_RW_PROPERTY(double, discount)
+    LTA_RW_PROPERTY(double, balance)
+    LTA_RW_PROPERTY(QString, signature)
+    LTA_RW_PROPERTY(QDateTime, date)
+    LTA_RW_PROPERTY(QDateTime, sentDate)
+    LTA_RW_PROPERTY(QDateTime, appointment)
+    LTA_RW_PROPERTY(int, apmins)
+    LTA_RW_PROPERTY(QString, apType)
+    LTA_RW_PROPERTY(bool, confirmed)
+    LTA_RW_PROPERTY(int, orderState)
+    LTA_RW_PROPERTY(bool, changed)
+    LTA_RW_PROPERTY(int, mailCheckResult)
+    LTA_RW_PROPERTY(bool, perItemPrice)
+    LTA_RW_PROPERTY(bool, exVat)
+    LTA_RW_PROPERTY(bool, sendEmailToCustomer)
+    LTA_RW_PROPERTY(bool, agreeChk)
+    LTA_RW_PROPERTY(QVariantMap, properties)
+
+public:
+    enum OrderState {
+        UnKnown = 0,
+        Received = 1,
+        InProgress = 2,
+        ForPosting = 3,
+        Posted = 4,
+        ForTransfer = 5,
+        Import = 6,
+        Backup = 7,
+        ToSupplier = 8
+    };
+    Q_ENUM(OrderState)
+
+    explicit VexaOrder(QObject *parent = nullptr);
+    ~VexaOrder() override;
+
+    // Publishes the order's list and combo models under their context names.
+    void setContextProperties(QQmlContext *context);
+
+    // Transfer target and source user IDs, the identity before a renumbering
+    // and the supplier's receipt text; stored with the order.
+    QString xto;
+    QString xfrom;
+    QString otid;
+    QString supplierRcpt;
+    // Pricing value re-read from "rw_d" at every clear.
+    double rwD = 300;
+
+    QQmlObjectListModel<VexaOrderItem> *orderItemsModel() const { return m_orderItemsModel; }
+    QQmlObjectListModel<VexaOrderItem> *roomItemsModel() const { return m_roomItemsModel; }
+    QQmlVariantListModel *roomsModel() const { return m_roomsModel; }
+    OrderSortFilterProxyModel *orderItemsProxyModel() const { return m_orderItemsProxyModel; }
+    ComboBoxModel &roomNamesCBModel() { return m_roomNamesCBModel; }
+    ComboBoxModel &controlsCBModel() { return m_controlsCBModel; }
+    ComboBoxModel &fixtypeCBModel() { return m_fixtypeCBModel; }
+    ComboBoxModel &measureTypeCBModel() { return m_measureTypeCBModel; }
+    ComboBoxModel &productCBModel() { return m_productCBModel; }
+    ComboBoxModel &supplierCBModel() { return m_supplierCBModel; }
+    ComboBoxModel &rangeCBModel() { return m_rangeCBModel; }
+    ComboBoxModel &colourCBModel() { return m_colourCBModel; }
+    ComboBoxModel &bandCBModel() { return m_bandCBModel; }
+
+    // The order file: the order object as written and read.
+    QJsonObject toJson() const;
+    void readJson(const QJsonObject &obj);
+    // Reads one order file into the order; false (order untouched) when the
+    // file cannot be read or parsed.
+    bool readOrderFile(const QString &path);
+
+    // Moves the queued order file to the sent folder after posting.
+    bool markAsSent(const QString &orderID);
+    // A fresh order identity: the user's own numbering when configured,
+    // otherwise date, device, user and the day's sequence.
+    QString newOrderID();
+    // The user's own numbering ("ordpre" + "ordnum" + "orderpost"); empty
+    // when "ordnum" is not set to a whole number.
+    QString orderNumber();
+    // Sets orderID without the interface being able to.
+    void assignOrderID(const QString &id) { set_orderID(id); }
+
+public slots:
+    // Item processing: the single place where validation, band lookup and
+    // pricing of the current item run. Until the pricing engine lands it only
+    // records a forced change.
+    void processOrderItem(bool force = false);
+
+public:
+    Q_INVOKABLE bool saveOrder(int completedState = 0);
+    Q_INVOKABLE bool loadOrder(const QString &orderID, VexaOrder::OrderState state, bool moveToInProgress);
+    Q_INVOKABLE bool deleteOrder(const QString &orderID, VexaOrder::OrderState ostate);
+    Q_INVOKABLE void incomingOrderFile(QString path);
+    Q_INVOKABLE bool xferOrderTo(const QString &user);
+
+    Q_INVOKABLE void clear();
+    Q_INVOKABLE void newOrder();
+    Q_INVOKABLE void copyOrder();
+    Q_INVOKABLE int addBlind(const QString &room);
+    Q_INVOKABLE void setRoomItemsModel(const QString &room);
+    Q_INVOKABLE void changeRoomName(const QString &origName, const QString &newName);
+    Q_INVOKABLE void setBlind(const QString &room, int blindIndex);
+    Q_INVOKABLE void removeBlind(const QString &room, int blindIndex);
+    Q_INVOKABLE void copyToAllInRoom(const QString &room, int blindIndex);
+    Q_INVOKABLE void copyToAllInHouse(const QString &room, int blindIndex);
+    Q_INVOKABLE int indexInRoom() const;
+    Q_INVOKABLE void sortOrdersBy(const QByteArray &roleName);
+    Q_INVOKABLE QString inches2mm(const QString &inches) const;
+    Q_INVOKABLE QString mm2Inches(int mm) const;
+    Q_INVOKABLE void processAddress(const QString &s);
+    Q_INVOKABLE QStringList dropAddress() const;
+    Q_INVOKABLE void clearAppointment();
+    Q_INVOKABLE void imageToSignature(QString imagePath);
+    Q_INVOKABLE VexaOrderItem *getVexaOrderItem() const { return m_currentItem; }
+
+signals:
+    void closeOrder();
+    void openOrder(QString orderID);
+    void openOrderExist(QString orderID, QString path, int ostate, QString msg);
+
+private:
+    // Seams for the catalogue: refilling the choice lists after a clear,
+    // rebuilding an item's option groups from the catalogue after loading,
+    // and refreshing the catalogue choices of an item being selected.
+    void refillChoiceLists();
+    void rebuildOptionGroups(VexaOrderItem *item);
+    void refreshItemChoices(VexaOrderItem *item);
+
+    void setCurrentItem(VexaOrderItem *item) { m_currentItem = item; }
+    QJsonObject itemToJson(const VexaOrderItem *item) const;
+    VexaOrderItem *itemFromJson(const QJsonObject &obj);
+
+    QQmlObjectListModel<VexaOrderItem> *m_orderItemsModel;
+    QQmlObjectListModel<VexaOrderItem> *m_roomItemsModel;
+    QQmlVariantListModel *m_roomsModel;
+    OrderSortFilterProxyModel *m_orderItemsProxyModel;
+    ComboBoxModel m_roomNamesCBModel;
+    ComboBoxModel m_controlsCBModel;
+    ComboBoxModel m_fixtypeCBModel;
+    ComboBoxModel m_measureTypeCBModel;
+    ComboBoxModel m_productCBModel;
+    ComboBoxModel m_supplierCBModel;
+    ComboBoxModel m_rangeCBModel;
+    ComboBoxModel m_colourCBModel;
+    ComboBoxModel m_bandCBModel;
+    VexaOrderItem *m_currentItem = nullptr;
+};
