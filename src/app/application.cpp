@@ -4,6 +4,7 @@
 #include "appsettings.h"
 #include "logrotate.h"
 #include "registertypes.h"
+#include "orders/savedorders.h"
 #include "orders/vexaorder.h"
 
 #include <QFileSelector>
@@ -113,10 +114,12 @@ int runLattica(int argc, char *argv[])
     // Long-lived controllers (order, cloud controller, saved-order lists) are
     // created here, in that order, as their classes land.
     auto order = std::make_unique<VexaOrder>();
+    auto savedOrders = std::make_unique<SavedOrders>();
     auto engine = std::make_unique<QQmlApplicationEngine>();
     auto selector = new QQmlFileSelector(engine.get(), engine.get());
     selector->setExtraSelectors({QStringLiteral("LT")});
 
+    savedOrders->setContextProperties(engine->rootContext());
     order->setContextProperties(engine->rootContext());
     setCommonContextProperties(engine->rootContext());
     engine->rootContext()->setContextProperty(QStringLiteral("_myOrder"), order.get());
@@ -134,6 +137,7 @@ int runLattica(int argc, char *argv[])
     const int rc = app.exec();
     installLogHandler(nullptr);
     engine.reset();
+    savedOrders.reset();
     order.reset();
     log.reset();
     AppContext::releaseSettings();

@@ -23,6 +23,8 @@ std::vector<Command> commands()
     return {
         {{QStringLiteral("order"), QStringLiteral("show")}, QStringLiteral("order show [--data DIR] FILE_OR_ID"),
          cliOrderShow},
+        {{QStringLiteral("orders"), QStringLiteral("list")},
+         QStringLiteral("orders list [--data DIR] [--state received|inprogress|topost|sent|backup]"), cliOrdersList},
     };
 }
 

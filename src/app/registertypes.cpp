@@ -5,6 +5,8 @@
 #include "models/comboboxmodel.h"
 #include "models/qqmlobjectlistmodel.h"
 #include "orders/optiongroup.h"
+#include "orders/saveditem.h"
+#include "orders/savedorders.h"
 #include "orders/vexaorder.h"
 #include "orders/vexaorderitem.h"
 
@@ -20,8 +22,9 @@ void registerInterfaceTypes()
     qmlRegisterUncreatableType<QQmlObjectListModelBase>("VexaOrder", 1, 0, "ObjectListModel", notCreatable);
     qmlRegisterType<OptionGroup>("VexaOrder", 1, 0, "Option");
     qmlRegisterType<OptionGroup>("VexaOrder", 1, 0, "OptionGroup");
+    qmlRegisterUncreatableType<SavedOrders>("SavedOrders", 1, 0, "SavedOrders", notCreatable);
+    qmlRegisterUncreatableType<SavedItem>("SavedOrders", 1, 0, "SavedItem", notCreatable);
     // Types still to land as their classes are written:
-    //  SavedOrders, SavedItem (not creatable)
     //  VexaOrder: DownloadManager, BusinessManager, BusinessItem, StaffManager,
     //             StaffItem
     //  vexa.drive: DCloudComms

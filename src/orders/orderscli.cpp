@@ -1,10 +1,14 @@
 #include "orders/orderscli.h"
 
 #include "app/cli.h"
+#include "models/qqmlobjectlistmodel.h"
+#include "orders/saveditem.h"
+#include "orders/savedorders.h"
 #include "orders/vexaorder.h"
 
 #include <QFileInfo>
 #include <QJsonDocument>
+#include <QJsonObject>
 
 int cliOrderShow(CliCall &call)
 {
@@ -29,5 +33,47 @@ int cliOrderShow(CliCall &call)
         return 1;
     }
     call.out << QString::fromUtf8(QJsonDocument(order.toJson()).toJson(QJsonDocument::Compact)) << '\n';
+    return 0;
+}
+
+int cliOrdersList(CliCall &call)
+{
+    static const QStringList names = {QStringLiteral("received"), QStringLiteral("inprogress"),
+                                      QStringLiteral("topost"), QStringLiteral("sent"), QStringLiteral("backup")};
+    QList<SavedOrders::List> lists;
+    const int at = call.args.indexOf(QStringLiteral("--state"));
+    if (at >= 0) {
+        const int which = names.indexOf(call.args.value(at + 1));
+        if (which < 0) {
+            call.err << "lattica-cli: unknown state '" << call.args.value(at + 1) << "' (one of "
+                     << names.join(QLatin1Char('|')) << ")\n";
+            return 2;
+        }
+        lists << SavedOrders::List(which);
+        call.args.erase(call.args.begin() + at, call.args.begin() + qMin(at + 2, int(call.args.size())));
+    } else {
+        for (int i = 0; i < SavedOrders::ListCount; ++i)
+            lists << SavedOrders::List(i);
+    }
+    if (!call.args.isEmpty()) {
+        call.err << "usage: lattica-cli orders list [--data DIR] [--state " << names.join(QLatin1Char('|')) << "]\n";
+        return 2;
+    }
+    // Listing only: the sent and backup folders are not purged here.
+    SavedOrders saved;
+    for (SavedOrders::List list : lists) {
+        saved.reload(list);
+        const SavdOrderSortFilterProxyModel *proxy = saved.proxy(list);
+        for (int row = 0; row < proxy->rowCount(); ++row) {
+            const QModelIndex source = proxy->mapToSource(proxy->index(row, 0));
+            const SavedItem *item = saved.model(list)->get(source.row());
+            const QJsonObject obj{{QStringLiteral("orderID"), item->orderID()},
+                                  {QStringLiteral("orderState"), item->orderState()},
+                                  {QStringLiteral("custAddr"), item->custAddr()},
+                                  {QStringLiteral("sortDate_s"), item->sortDate_s()},
+                                  {QStringLiteral("appTime"), item->appTime()}};
+            call.out << QString::fromUtf8(QJsonDocument(obj).toJson(QJsonDocument::Compact)) << '\n';
+        }
+    }
     return 0;
 }

@@ -1,0 +1,325 @@
+#include "orders/savedorders.h"
+
+#include "app/appcontext.h"
+#include "app/appsettings.h"
+#include "models/qqmlobjectlistmodel.h"
+#include "orders/fileutils.h"
+#include "orders/orderusers.h"
+#include "orders/saveditem.h"
+#include "orders/vexaorder.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonObject>
+#include <QQmlContext>
+#include <QRegularExpression>
+
+void SavdOrderSortFilterProxyModel::setFilterType(int type)
+{
+    m_filterType = type;
+    invalidateFilter();
+}
+
+void SavdOrderSortFilterProxyModel::setSearch(const QString &pattern)
+{
+    m_search = pattern;
+    m_pattern = QRegularExpression(pattern, QRegularExpression::CaseInsensitiveOption);
+    // Half-typed expressions ("(", "[a") still find the text as typed.
+    if (!m_pattern.isValid())
+        m_pattern = QRegularExpression(QRegularExpression::escape(pattern), QRegularExpression::CaseInsensitiveOption);
+    invalidateFilter();
+}
+
+bool SavdOrderSortFilterProxyModel::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const
+{
+    Q_UNUSED(sourceParent)
+    const auto *source = dynamic_cast<const QQmlObjectListModel<SavedItem> *>(sourceModel());
+    const SavedItem *row = source ? source->get(sourceRow) : nullptr;
+    if (!row)
+        return false;
+    if (!m_search.isEmpty()) {
+        const bool found = m_pattern.match(row->custAddr()).hasMatch() || m_pattern.match(row->orderID()).hasMatch()
+                           || m_pattern.match(row->phone).hasMatch() || m_pattern.match(row->email).hasMatch()
+                           || m_pattern.match(row->manOrderID()).hasMatch();
+        if (!found)
+            return false;
+    }
+    if (m_filterType == 1)
+        return !row->supplierRcpt().isEmpty();
+    if (m_filterType == 2)
+        return !row->xto.isEmpty();
+    return true;
+}
+
+SavedOrders::SavedOrders(QObject *parent)
+    : QObject(parent)
+{
+    for (int i = 0; i < ListCount; ++i) {
+        m_models[i] = new QQmlObjectListModel<SavedItem>(QCoreApplication::instance(), "sortDate");
+        m_proxies[i] = new SavdOrderSortFilterProxyModel(this);
+        m_proxies[i]->setSourceModel(m_models[i]);
+    }
+    m_sortOrder = AppContext::setting(QStringLiteral("srtOrder_b"), false).toBool() ? Qt::AscendingOrder
+                                                                                      : Qt::DescendingOrder;
+}
+
+SavedOrders::~SavedOrders()
+{
+    // The list models hang off the application object for the interface's
+    // sake; they go with the lists that fill them.
+    for (int i = 0; i < ListCount; ++i) {
+        delete m_proxies[i];
+        delete m_models[i];
+    }
+}
+
+void SavedOrders::setContextProperties(QQmlContext *context)
+{
+    context->setContextProperty(QStringLiteral("savedOrders"), this);
+    context->setContextProperty(QStringLiteral("usersCBModel"), &m_usersCBModel);
+    context->setContextProperty(QStringLiteral("receivedOrdersProxyModel"), m_proxies[ReceivedList]);
+    context->setContextProperty(QStringLiteral("inProgressOrdersProxyModel"), m_proxies[InProgressList]);
+    context->setContextProperty(QStringLiteral("toPostOrdersModel"), m_models[ToPostList]);
+    context->setContextProperty(QStringLiteral("toPostOrdersProxyModel"), m_proxies[ToPostList]);
+    context->setContextProperty(QStringLiteral("postedOrdersModel"), m_models[PostedList]);
+    context->setContextProperty(QStringLiteral("postedOrdersProxyModel"), m_proxies[PostedList]);
+    context->setContextProperty(QStringLiteral("backupOrdersModel"), m_models[BackupList]);
+    context->setContextProperty(QStringLiteral("backupOrdersProxyModel"), m_proxies[BackupList]);
+}
+
+void SavedOrders::loadFolder(List list, int state)
+{
+    const QDir folder(AppContext::stateFolder(state));
+    const QFileInfoList files = folder.entryInfoList(QDir::Files, QDir::Name);
+    for (const QFileInfo &info : files) {
+        QFile f(info.absoluteFilePath());
+        if (!f.open(QIODevice::ReadOnly)) {
+            qCritical() << "Couldn't open order." << info.absoluteFilePath();
+            continue;
+        }
+        const QJsonDocument doc = parseJsonDocument(f.readAll());
+        if (!doc.isObject()) {
+            qCritical() << "!Invalid file, getSavedItems() loadDoc" << info.absoluteFilePath();
+            continue;
+        }
+        m_models[list]->append(new SavedItem(info.fileName(), state, doc.object(), info.lastModified()));
+    }
+}
+
+void SavedOrders::sortList(List list)
+{
+    m_proxies[list]->sort(0, m_sortOrder);
+}
+
+void SavedOrders::reload(List list)
+{
+    m_models[list]->clear();
+    switch (list) {
+    case ReceivedList: loadFolder(list, VexaOrder::Received); break;
+    case InProgressList: loadFolder(list, VexaOrder::InProgress); break;
+    case ToPostList:
+        loadFolder(list, VexaOrder::ForPosting);
+        loadFolder(list, VexaOrder::ForTransfer);
+        break;
+    case PostedList: loadFolder(list, VexaOrder::Posted); break;
+    case BackupList: loadFolder(list, VexaOrder::Backup); break;
+    case ListCount: break;
+    }
+    sortList(list);
+}
+
+void SavedOrders::purgeFolder(const QString &folder, int days)
+{
+    days = qMax(days, 3);
+    const QDate today = QDate::currentDate();
+    const QFileInfoList files = QDir(folder).entryInfoList(QDir::Files);
+    for (const QFileInfo &info : files) {
+        if (info.lastModified().date().addDays(days) < today) {
+            qDebug() << "delete " << info.fileName();
+            QFile::remove(info.absoluteFilePath());
+        }
+    }
+}
+
+void SavedOrders::getReceived()
+{
+    reload(ReceivedList);
+}
+
+void SavedOrders::getInProgress()
+{
+    reload(InProgressList);
+}
+
+void SavedOrders::getToPost()
+{
+    reload(ToPostList);
+}
+
+void SavedOrders::getPosted()
+{
+    const int days = AppContext::sharedSettings()
+                         ? AppContext::sharedSettings()->value(QStringLiteral("d2r_i"), 60).toInt()
+                         : 60;
+    purgeFolder(AppContext::stateFolder(VexaOrder::Posted), days);
+    reload(PostedList);
+}
+
+void SavedOrders::getBackup()
+{
+    purgeFolder(AppContext::stateFolder(VexaOrder::Backup), AppContext::setting(QStringLiteral("d2rb_i"), 40).toInt());
+    reload(BackupList);
+}
+
+bool SavedOrders::deleteOrder(const QString &orderID)
+{
+    QString path;
+    if (isSafeOrderId(orderID)) {
+        for (int state : {VexaOrder::InProgress, VexaOrder::ForPosting, VexaOrder::Posted, VexaOrder::ForTransfer}) {
+            const QString candidate = orderFilePath(state, orderID);
+            if (QFileInfo::exists(candidate)) {
+                path = candidate;
+                break;
+            }
+        }
+    } else {
+        orderFilePath(VexaOrder::InProgress, orderID); // logs the refusal
+    }
+    if (path.isEmpty()) {
+        qCritical() << "Failed to find order in any folder" << orderID;
+        return false;
+    }
+    if (!backupCopy(path)) {
+        qCritical() << "deleteOrder: no backup, order kept:" << AppContext::lastFileError;
+        return false;
+    }
+    QFile f(path);
+    if (!f.remove()) {
+        qCritical() << "Failed to delete" << path << f.errorString();
+        return false;
+    }
+    return true;
+}
+
+void SavedOrders::setUserList()
+{
+    QStringList users = AppContext::setting(QStringLiteral("users")).toStringList();
+    if (users.isEmpty())
+        users << QString();
+    m_usersCBModel.setComboList(users);
+}
+
+void SavedOrders::sortLists(bool ascending)
+{
+    m_sortOrder = ascending ? Qt::AscendingOrder : Qt::DescendingOrder;
+    for (List list : {ReceivedList, InProgressList, ToPostList, PostedList})
+        sortList(list);
+}
+
+void SavedOrders::search(const QString &filter)
+{
+    for (int i = 0; i < ListCount; ++i)
+        m_proxies[i]->setSearch(filter);
+    for (List list : {ReceivedList, InProgressList, ToPostList, PostedList})
+        sortList(list);
+}
+
+void SavedOrders::postedFilter(int filterType)
+{
+    m_proxies[PostedList]->setFilterType(filterType);
+}
+
+QString SavedOrders::durationText(int minutes)
+{
+    if (minutes <= 0)
+        return QString();
+    if (minutes < 60)
+        return QStringLiteral("%1 mins").arg(minutes);
+    const int h = minutes / 60;
+    const int m = minutes % 60;
+    if (m == 30)
+        return QStringLiteral("%1.5 hrs").arg(h);
+    const QString unit = h == 1 ? QStringLiteral(" hour") : QStringLiteral(" hrs");
+    if (m == 0)
+        return QString::number(h) + unit;
+    return QString::number(h) + unit + QLatin1Char(' ') + QString::number(m) + QStringLiteral(" mins");
+}
+
+QString SavedOrders::infoText(const QString &orderID, int orderState)
+{
+    if (orderState < 0 || orderState >= AppContext::stateFolders.size()) {
+        qCritical() << "Invalid orderState. " << orderState;
+        return QString();
+    }
+    const QString path = orderFilePath(orderState, orderID);
+    QFile f(path);
+    if (path.isEmpty() || !f.open(QIODevice::ReadOnly)) {
+        qCritical() << "Couldn't open order." << path;
+        return QString();
+    }
+    const QJsonDocument doc = parseJsonDocument(f.readAll());
+    if (!doc.isObject()) {
+        qDebug() << "!Invalid file, infoText() loadDoc.isNull" << path;
+        return QString();
+    }
+    const QJsonObject obj = doc.object();
+    auto text = [&obj](const char *key) {
+        const QJsonValue v = obj.value(QLatin1String(key));
+        return v.isString() ? v.toString() : QString();
+    };
+    const QJsonValue confirmValue = obj.value(QLatin1String("confirm"));
+    const bool confirmed = confirmValue.isBool() && confirmValue.toBool();
+    const QDateTime appointment = QDateTime::fromString(text("apmnt"), Qt::ISODateWithMs);
+    const QJsonValue minsValue = obj.value(QLatin1String("apmins"));
+    const int apmins = minsValue.isDouble() ? minsValue.toInt() : 0;
+    const QString apType = text("apType");
+    const QString address = text("custAddr").replace(QLatin1Char('\n'), QLatin1String("<br>"));
+    const QString phone = text("custPhone");
+    const QString email = text("custEmail");
+    const QString xfrom = text("xfrom");
+    const QString xto = text("xto");
+    const QString receipt = text("supplierRcpt");
+    const QString reference = text("manOrderID").isEmpty() ? orderID : text("manOrderID");
+    const QString notes = text("orderNotes");
+
+    static const QRegularExpression uuid(QStringLiteral("[0-9a-f]{8}[-]?([0-9a-f]{4}[-]?){3}[0-9a-f]{12}"));
+    QString html;
+    if (!uuid.match(orderID).hasMatch()) {
+        if (!receipt.isEmpty())
+            html = QStringLiteral("<h6>%1 <font color=\"teal\" >%2 Order</font></h6><font color=\"#404142\" size=\"3\">")
+                       .arg(reference, QStringLiteral("Supplier"));
+        else if (!xfrom.isEmpty())
+            html = QStringLiteral("<h6>%1 <font color=\"black\" >%2 Order</font></h6><font color=\"#404142\" size=\"3\">")
+                       .arg(reference, QStringLiteral("Transferred"));
+        else if (confirmed)
+            html = QStringLiteral("<h6>%1 <font color=\"blue\" >Confirmed Order</font></h6><font color=\"#404142\" size=\"3\">")
+                       .arg(orderID);
+        else
+            html = QStringLiteral("<h6>%1</h6><font color=\"#404142\" size=\"3\">").arg(orderID);
+    }
+    if (appointment.isValid()) {
+        html += QStringLiteral("<h5><u>%1 Appointment</u></h5>%2")
+                    .arg(apType, appointment.toString(QStringLiteral("ddd d MMM h:mm")));
+        if (apmins > 0)
+            html += QStringLiteral(" [%1]<br>").arg(durationText(apmins));
+    }
+    if (orderState < VexaOrder::ForPosting) {
+        if (!xfrom.isEmpty())
+            html += QStringLiteral("From: %1").arg(userNameForId(xfrom));
+    } else if (!xto.isEmpty()) {
+        html += QStringLiteral("<br>To: %1").arg(userNameForId(xto));
+    }
+    html += QStringLiteral("<h5><u>Customer</u></h5>%1").arg(address);
+    if (!phone.isEmpty())
+        html += QStringLiteral("<br>%1").arg(phone);
+    if (!email.isEmpty())
+        html += QStringLiteral("<br>%1").arg(email);
+    if (!notes.isEmpty())
+        html += QStringLiteral("<h5><u>Notes</u></h5>") + QString(notes).replace(QLatin1Char('\n'), QLatin1String("<br>"));
+    html += QStringLiteral("</font>");
+    return html;
+}
