@@ -2,6 +2,7 @@
 
 #include "app/appcontext.h"
 #include "app/appsettings.h"
+#include "app/logrotate.h"
 #include "models/qqmlobjectlistmodel.h"
 #include "models/qqmlvariantlistmodel.h"
 #include "orders/optiongroup.h"
@@ -10,6 +11,8 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QGuiApplication>
+#include <QWindow>
 #include <QQmlContext>
 
 VexaOrder::VexaOrder(QObject *parent)
@@ -64,6 +67,32 @@ void VexaOrder::setContextProperties(QQmlContext *context)
     context->setContextProperty(QStringLiteral("rangeCBModel"), &m_rangeCBModel);
     context->setContextProperty(QStringLiteral("colourCBModel"), &m_colourCBModel);
     context->setContextProperty(QStringLiteral("bandCBModel"), &m_bandCBModel);
+}
+
+void VexaOrder::showWindow()
+{
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return;
+    const QWindowList windows = QGuiApplication::topLevelWindows();
+    if (windows.isEmpty())
+        return;
+    QWindow *window = windows.first();
+    window->show();
+    window->raise();
+    window->requestActivate();
+}
+
+void VexaOrder::receivedMessage(int instanceId, QByteArray message)
+{
+    qDebug() << "Received message from instance: " << instanceId << "Message Text: " << message;
+    showWindow();
+    if (message.size() > 1)
+        incomingOrderFile(QString::fromUtf8(message));
+}
+
+void VexaOrder::openLogs()
+{
+    openLogsFolder(AppContext::logsFolder);
 }
 
 void VexaOrder::processOrderItem(bool force)

@@ -123,6 +123,11 @@ public:
     void assignOrderID(const QString &id) { set_orderID(id); }
 
 public slots:
+    // Single-instance hand-over: another start of the program asks this one
+    // to come forward, possibly with an order file to import.
+    void showWindow();
+    void receivedMessage(int instanceId, QByteArray message);
+
     // Item processing: the single place where validation, band lookup and
     // pricing of the current item run. Until the pricing engine lands it only
     // records a forced change.
@@ -154,6 +159,7 @@ public:
     Q_INVOKABLE void clearAppointment();
     Q_INVOKABLE void imageToSignature(QString imagePath);
     Q_INVOKABLE VexaOrderItem *getVexaOrderItem() const { return m_currentItem; }
+    Q_INVOKABLE void openLogs();
 
 signals:
     void closeOrder();
