@@ -4,6 +4,7 @@
 #include "appsettings.h"
 #include "logrotate.h"
 #include "registertypes.h"
+#include "singleapplication.h"
 
 #include <QFileSelector>
 #include <QFont>
@@ -94,9 +95,19 @@ int runLattica(int argc, char *argv[])
 
     const QStringList args = QCoreApplication::arguments();
     const QString screenshot = screenshotTarget(args);
-    // Single-instance hand-over comes with the single-instance guard; until
-    // then the primary simply remembers its file argument for the import.
     const QString importFile = fileArgument(args);
+    // A later start hands its order file to the running copy and leaves.
+    // (A screenshot run is a throw-away copy and never joins the guard.)
+    std::unique_ptr<SingleApplication> single;
+    if (screenshot.isEmpty()) {
+        single = std::make_unique<SingleApplication>(
+            true, SingleApplication::User | SingleApplication::ExcludeAppPath, 100);
+        if (single->isSecondary()) {
+            single->sendMessage(importFile.toUtf8(), 100);
+            installLogHandler(nullptr);
+            return 0;
+        }
+    }
     if (!importFile.isEmpty())
         AppContext::userSettings()->setValue(QStringLiteral("imp"), importFile);
 
@@ -119,6 +130,8 @@ int runLattica(int argc, char *argv[])
     registerInterfaceTypes();
 
     engine->load(QUrl(QStringLiteral("qrc:/main.qml")));
+    // The order object answers the guard: instanceStarted -> showWindow,
+    // receivedMessage -> receivedMessage (import of the handed-over file).
     if (engine->rootObjects().isEmpty())
         qCritical() << "main.qml failed to load";
 
