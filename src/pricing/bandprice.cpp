@@ -65,11 +65,6 @@ QString priceTableName(const QString &band, const QString &bandOverride)
     return bandOverride.isEmpty() ? band : bandOverride;
 }
 
-QString priceText(double price)
-{
-    return price < 0.001 ? QString() : QString::number(price, 'f', 2);
-}
-
 double adjust(double price, const QString &tablePath, QVariantMap &calcMap,
               const PriceSettings &settings, const QString &bandName, const QString &group)
 {

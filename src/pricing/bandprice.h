@@ -53,8 +53,6 @@ double adjust(double price, const QString &tablePath, QVariantMap &calcMap,
 // The table an item is priced from: the override when set, else the band.
 QString priceTableName(const QString &band, const QString &bandOverride);
 
-// "" below 0.001, else two decimals.
-QString priceText(double price);
 
 // Base price of an item that is not manually priced: the band lookup in the
 // product's Prices folder, or 0 (with a warning unless one about the price
