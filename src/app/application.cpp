@@ -6,6 +6,7 @@
 #include "registertypes.h"
 #include "orders/savedorders.h"
 #include "orders/vexaorder.h"
+#include "singleapplication.h"
 
 #include <QFileSelector>
 #include <QFont>
@@ -96,9 +97,19 @@ int runLattica(int argc, char *argv[])
 
     const QStringList args = QCoreApplication::arguments();
     const QString screenshot = screenshotTarget(args);
-    // Single-instance hand-over comes with the single-instance guard; until
-    // then the primary simply remembers its file argument for the import.
     const QString importFile = fileArgument(args);
+    // A later start hands its order file to the running copy and leaves.
+    // (A screenshot run is a throw-away copy and never joins the guard.)
+    std::unique_ptr<SingleApplication> single;
+    if (screenshot.isEmpty()) {
+        single = std::make_unique<SingleApplication>(
+            true, SingleApplication::User | SingleApplication::ExcludeAppPath, 100);
+        if (single->isSecondary()) {
+            single->sendMessage(importFile.toUtf8(), 100);
+            installLogHandler(nullptr);
+            return 0;
+        }
+    }
     if (!importFile.isEmpty())
         AppContext::userSettings()->setValue(QStringLiteral("imp"), importFile);
 
@@ -128,6 +139,13 @@ int runLattica(int argc, char *argv[])
     engine->load(QUrl(QStringLiteral("qrc:/main.qml")));
     if (engine->rootObjects().isEmpty())
         qCritical() << "main.qml failed to load";
+    if (single) {
+        QObject::connect(single.get(), &SingleApplication::instanceStarted, order.get(), &VexaOrder::showWindow);
+        QObject::connect(single.get(), &SingleApplication::receivedMessage, order.get(),
+                         [o = order.get()](uint instanceId, const QByteArray &message) {
+                             o->receivedMessage(int(instanceId), message);
+                         });
+    }
 
     if (!screenshot.isEmpty()) {
         // Give the scene a moment to lay out and paint before grabbing it.

@@ -1,0 +1,127 @@
+#include "catalogue.h"
+
+#include "app/appcontext.h"
+#include "app/appsettings.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSettings>
+
+namespace Catalogue {
+
+QString root()
+{
+    return AppContext::catalogueProductsFolder;
+}
+
+QString productFolder(const QString &product)
+{
+    return QStringLiteral("%1/%2").arg(root(), product);
+}
+
+QString pricesFolder(const QString &product)
+{
+    return QStringLiteral("%1/%2/Prices/").arg(root(), product);
+}
+
+QString priceTablePath(const QString &product, const QString &table)
+{
+    return QStringLiteral("%1/%2/Prices/%3").arg(root(), product, table);
+}
+
+QString priceTableCsvPath(const QString &product, const QString &table)
+{
+    return QStringLiteral("%1/%2/Prices/%3.csv").arg(root(), product, table);
+}
+
+QString rangesFolder(const QString &product)
+{
+    return QStringLiteral("%1/%2/Ranges").arg(root(), product);
+}
+
+QString rangeTablePath(const QString &product, const QString &supplier)
+{
+    return QStringLiteral("%1/%2/Ranges/%3").arg(root(), product, supplier);
+}
+
+QString extrasFolder(const QString &product)
+{
+    return QStringLiteral("%1/%2/Extras").arg(root(), product);
+}
+
+QString groupTablePath(const QString &extras, const QString &name)
+{
+    return QStringLiteral("%1/%2.csv").arg(extras, name);
+}
+
+QString extrasTablePath(const QString &product, const QString &group)
+{
+    return QStringLiteral("%1/%2/Extras/%3.csv").arg(root(), product, group);
+}
+
+QString optionPriceTablePath(const QString &product, const QString &cost)
+{
+    return QStringLiteral("%1/%2/Extras/Prices/%3.csv").arg(root(), product, cost);
+}
+
+QString optionBandPriceTablePath(const QString &product, const QString &cost, const QString &band)
+{
+    return QStringLiteral("%1/%2/Extras/Prices/%3_%4.csv").arg(root(), product, cost, band);
+}
+
+QString prodIniPath(const QString &product)
+{
+    return QStringLiteral("%1/%2/prod.ini").arg(root(), product);
+}
+
+QString settingIniPath(const QString &tablePath)
+{
+    const int cut = tablePath.lastIndexOf(QLatin1Char('/'));
+    return (cut < 0 ? QString() : tablePath.left(cut + 1)) + QStringLiteral("setting.ini");
+}
+
+QStringList csvBaseNames(const QString &folder)
+{
+    static const QRegularExpression csvSuffix(QStringLiteral(".csv$"));
+    QStringList names = QDir(folder).entryList({QStringLiteral("*.csv")}, QDir::Files, QDir::NoSort);
+    for (QString &name : names)
+        name.remove(csvSuffix);
+    return names;
+}
+
+QString ProductSettings::supplierNotes(const QString &supplier) const
+{
+    if (notesFile.isEmpty() || !QFileInfo::exists(notesFile))
+        return QString();
+    QSettings ini(notesFile, QSettings::IniFormat);
+    return ini.value(QStringLiteral("notes/") + supplier, QString()).toString();
+}
+
+ProductSettings productSettings(const QString &product)
+{
+    ProductSettings result;
+    const QString path = prodIniPath(product);
+    if (!QFileInfo::exists(path))
+        return result;
+    result.notesFile = path;
+    QSettings ini(path, QSettings::IniFormat);
+    result.measures = ini.value(QStringLiteral("measures")).toStringList();
+    // "measures=" with no value reads as one empty entry.
+    if (result.measures.size() == 1 && result.measures.first().trimmed().isEmpty())
+        result.measures.clear();
+    result.incStdMeasures = appSettings::convert(ini.value(QStringLiteral("incStdMeasures_b"), false)).toBool();
+    return result;
+}
+
+QStringList measureTypes(const ProductSettings &settings, const QString &standardTypes)
+{
+    const QStringList standard = standardTypes.split(QLatin1Char(','));
+    if (settings.measures.isEmpty())
+        return standard;
+    if (settings.incStdMeasures)
+        return settings.measures + standard;
+    return settings.measures;
+}
+
+} // namespace Catalogue

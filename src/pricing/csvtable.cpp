@@ -1,0 +1,160 @@
+#include "csvtable.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTextStream>
+
+CsvTable::CsvTable(const QString &path)
+    : m_fileName(path)
+{
+    if (!m_fileName.endsWith(QLatin1String(".csv")))
+        m_fileName += QLatin1String(".csv");
+
+    QFile file(m_fileName);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        qCritical().noquote() << QStringLiteral("Failed to open csv file: ") + m_fileName
+                              << file.errorString();
+        return;
+    }
+    QTextStream in(&file);
+    const QString text = in.readAll();
+    if (text.size() < 2)
+        qCritical().noquote() << QStringLiteral("csv file: ") + m_fileName
+                                     + QStringLiteral(" is empty or invalid");
+    parse(text);
+}
+
+void CsvTable::parse(const QString &text)
+{
+    static const QRegularExpression lineBreak(QStringLiteral("[\n\r]"));
+    const QStringList lines = text.split(lineBreak, Qt::SkipEmptyParts);
+    if (lines.size() < 2) {
+        qCritical().noquote() << QStringLiteral("format error in csv file: ") + m_fileName;
+        return;
+    }
+
+    // The header has no quoting: every comma separates, empty names stay.
+    const QStringList names = lines.first().split(QLatin1Char(','));
+    m_headers.reserve(names.size());
+    for (const QString &name : names)
+        m_headers.append(name.simplified().toLower());
+
+    m_rows.reserve(lines.size() - 1);
+    for (int i = 1; i < lines.size(); ++i) {
+        QStringList fields = parseLine(lines.at(i));
+        while (fields.size() < m_headers.size())
+            fields.append(QString());
+        m_rows.append(fields);
+    }
+}
+
+QStringList CsvTable::parseLine(const QString &line)
+{
+    QStringList fields;
+    QString field;
+    bool quoted = false;
+    for (const QChar ch : line) {
+        if (ch == QLatin1Char('"')) {
+            quoted = !quoted;
+        } else if (ch == QLatin1Char(',') && !quoted) {
+            fields.append(field);
+            field.clear();
+        } else {
+            field.append(ch);
+        }
+    }
+    fields.append(field);
+    return fields;
+}
+
+QStringList CsvTable::column(int index) const
+{
+    QStringList result;
+    if (index < 0)
+        return result;
+    for (const QStringList &row : m_rows) {
+        if (row.size() > index)
+            result.append(row.at(index));
+    }
+    return result;
+}
+
+QString CsvTable::cell(int row, int column) const
+{
+    if (row < 0 || row >= m_rows.size())
+        return QString();
+    return m_rows.at(row).value(column);
+}
+
+QString CsvTable::lookup(const QString &rowKey, const QString &columnName) const
+{
+    const int col = columnIndex(columnName);
+    if (col < 0)
+        return QString();
+    for (const QStringList &row : m_rows) {
+        if (!row.isEmpty() && row.first() == rowKey)
+            return row.value(col);
+    }
+    return QString();
+}
+
+QStringList CsvTable::distinctColumn(const QString &name) const
+{
+    QStringList result = column(columnIndex(name.toLower()));
+    result.removeDuplicates();
+    return result;
+}
+
+QStringList CsvTable::distinctWhere(const QString &whereColumn, const QString &value,
+                                    const QString &selectColumn) const
+{
+    QStringList result;
+    const int whereCol = columnIndex(whereColumn);
+    const int selectCol = columnIndex(selectColumn);
+    if (value.trimmed().isEmpty() || whereCol < 0 || selectCol < 0)
+        return result;
+    for (const QStringList &row : m_rows) {
+        if (row.value(whereCol) != value)
+            continue;
+        const QString field = row.value(selectCol);
+        if (!field.isEmpty() && !result.contains(field))
+            result.append(field);
+    }
+    return result;
+}
+
+QStringList CsvTable::selectWhere(const QStringList &selectColumns, const QStringList &whereColumns,
+                                  const QStringList &whereValues) const
+{
+    QVector<int> selectIdx;
+    selectIdx.reserve(selectColumns.size());
+    for (const QString &name : selectColumns)
+        selectIdx.append(columnIndex(name));
+
+    QVector<int> whereIdx;
+    whereIdx.reserve(whereColumns.size());
+    for (const QString &name : whereColumns) {
+        const int idx = columnIndex(name);
+        if (idx < 0) {
+            qCritical().noquote() << QStringLiteral("selectWhere. No such column: ") + name;
+            return QStringList();
+        }
+        whereIdx.append(idx);
+    }
+
+    QStringList result;
+    for (const QStringList &row : m_rows) {
+        bool match = true;
+        for (int i = 0; i < whereIdx.size() && match; ++i) {
+            // A missing value never matches rather than matching everything.
+            if (i >= whereValues.size() || row.value(whereIdx.at(i)) != whereValues.at(i))
+                match = false;
+        }
+        if (!match)
+            continue;
+        for (const int idx : selectIdx)
+            result.append(idx < 0 ? QString() : row.value(idx));
+    }
+    return result;
+}
