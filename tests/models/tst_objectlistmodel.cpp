@@ -120,6 +120,7 @@ private slots:
         QVERIFY(model.setData(row0, 900, WidthRole));
         QCOMPARE(s->property("width").toInt(), 900);
         QVERIFY(!model.setData(row0, QVariant::fromValue<QObject *>(nullptr), ObjectRole));
+        QVERIFY(s->dynamicPropertyNames().isEmpty());
         QVERIFY(!model.setData(row0, 3, PanelsRole)); // read-only
         QVERIFY(!model.setData(row0, 1, 999));
         QVERIFY(!model.setData(model.index(1, 0), 1, WidthRole));
@@ -233,6 +234,11 @@ private slots:
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
         foreign->setProperty("width", 500);
         QCOMPARE(changed.count(), 0);
+
+        // taken back in, it reports each change once
+        model.append(foreign);
+        foreign->setProperty("width", 600);
+        QCOMPARE(changed.count(), 1);
     }
 
     void itemsOutliveOrLeaveWithModel()
@@ -318,6 +324,7 @@ private slots:
         QAbstractItemModelTester tester(&model, Checked);
         QSignalSpy count(&model, &QQmlObjectListModelBase::countChanged);
         QSignalSpy rows(&model, &QAbstractItemModel::rowsAboutToBeInserted);
+        QSignalSpy gone(&model, &QAbstractItemModel::rowsAboutToBeRemoved);
         QObject stranger;
         Shutter outsider("Loft");
 
@@ -327,6 +334,7 @@ private slots:
         model.remove(&outsider);
         model.remove(0);
         QCOMPARE(count.count(), 0);
+        QCOMPARE(gone.count(), 0);
         QCOMPARE(stranger.parent(), nullptr);
         QVERIFY(!model.getFirst());
 
@@ -350,6 +358,7 @@ private slots:
         model.clear();
         model.clear();
         QCOMPARE(count.count(), 5);
+        QCOMPARE(gone.count(), 2);
         QVERIFY(model.isEmpty());
     }
 };
