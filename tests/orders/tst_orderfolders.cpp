@@ -69,6 +69,7 @@ private slots:
     void dateDeviceUserSequence();
     void uuidOrderRenumberedOnOpen();
     void importNewOrder();
+    void handedOverFileIsImported();
     void importRefused_data();
     void importRefused();
     void importExistingReported();
@@ -355,6 +356,20 @@ void TestOrderFolders::importNewOrder()
     QCOMPARE(order.custAddress(), QStringLiteral("Mrs C Green\n4 Park Road\nLeeds"));
     QVERIFY(!user()->contains(QStringLiteral("imp")));
     QVERIFY(QFile::exists(outside));
+}
+
+void TestOrderFolders::handedOverFileIsImported()
+{
+    const QString outside = m_data->path() + QStringLiteral("/Downloads/T1");
+    QVERIFY(TestEnv::writeFile(outside, kOrder));
+    VexaOrder order;
+    QSignalSpy opened(&order, &VexaOrder::openOrder);
+    order.receivedMessage(3, QByteArray());
+    order.receivedMessage(3, QByteArray("x"));
+    QCOMPARE(opened.count(), 0);
+    order.receivedMessage(3, outside.toUtf8());
+    QCOMPARE(opened.count(), 1);
+    QVERIFY(QFile::exists(pathIn(VexaOrder::InProgress, QStringLiteral("T1"))));
 }
 
 void TestOrderFolders::importRefused_data()

@@ -6,6 +6,7 @@
 #include "models/qqmlobjectlistmodel.h"
 #include "models/qqmlvariantlistmodel.h"
 #include "orders/optiongroup.h"
+#include "orders/ordersortfilterproxymodel.h"
 #include "orders/vexaorder.h"
 #include "orders/vexaorderitem.h"
 #include "testenv.h"
@@ -74,6 +75,9 @@ private slots:
     void inches2mm();
     void processAddress();
     void dropAddress();
+    void sortItemsByProperty();
+    void imageToSignature();
+    void copyToAllInRoom();
 
 private:
     QScopedPointer<QTemporaryDir> m_data;
@@ -439,6 +443,80 @@ void TestOrderModel::dropAddress()
     QCOMPARE(order.dropAddress(), (QStringList{QStringLiteral("<p  style='margin-left: 40px'>Site Office"),
                                                QStringLiteral("5 Dock Road"), QStringLiteral("Hull"),
                                                QStringLiteral("0148</p>")}));
+}
+
+void TestOrderModel::sortItemsByProperty()
+{
+    VexaOrder order;
+    order.newOrder();
+    const QStringList roomsAdded = {QStringLiteral("Study"), QStringLiteral("Attic"), QStringLiteral("Kitchen")};
+    const QList<int> widths = {500, 900, 700};
+    for (int i = 0; i < roomsAdded.size(); ++i) {
+        order.addBlind(roomsAdded.at(i));
+        order.getVexaOrderItem()->set_bl_width(widths.at(i));
+    }
+    auto column = [&order](const char *property) {
+        QStringList values;
+        const QAbstractItemModel *proxy = order.orderItemsProxyModel();
+        const int role = order.orderItemsModel()->roleForName(property);
+        for (int row = 0; row < proxy->rowCount(); ++row)
+            values << proxy->index(row, 0).data(role).toString();
+        return values;
+    };
+    order.sortOrdersBy("room");
+    QCOMPARE(column("room"), (QStringList{"Attic", "Kitchen", "Study"}));
+    order.sortOrdersBy("bl_width");
+    QCOMPARE(column("bl_width"), (QStringList{"500", "700", "900"}));
+    // The proxy follows later edits of the sorted property.
+    order.orderItemsModel()->get(0)->set_bl_width(1000);
+    QCOMPARE(column("bl_width"), (QStringList{"700", "900", "1000"}));
+}
+
+void TestOrderModel::imageToSignature()
+{
+    const QByteArray png("\x89PNG\r\n\x1a\nfake", 12);
+    const QString path = m_data->path() + QStringLiteral("/sig.png");
+    QVERIFY(TestEnv::writeFile(path, png));
+    VexaOrder order;
+    order.imageToSignature(QUrl::fromLocalFile(path).toString());
+    QCOMPARE(order.signature(), QStringLiteral("data:image/png;base64,") + QString::fromLatin1(png.toBase64()));
+    QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("not found$")));
+    order.imageToSignature(path + QStringLiteral("-missing"));
+    QCOMPARE(order.signature(), QStringLiteral("data:image/png;base64,") + QString::fromLatin1(png.toBase64()));
+}
+
+void TestOrderModel::copyToAllInRoom()
+{
+    VexaOrder order;
+    order.newOrder();
+    order.addBlind(QStringLiteral("Hall"));
+    order.addBlind(QStringLiteral("Hall"));
+    order.addBlind(QStringLiteral("Hall"));
+    order.addBlind(QStringLiteral("Loft"));
+    VexaOrderItem *other = order.getVexaOrderItem();
+    order.setBlind(QStringLiteral("Hall"), 1);
+    VexaOrderItem *source = order.getVexaOrderItem();
+    source->set_bl_product(QStringLiteral("Lattica"));
+    source->set_bl_color(QStringLiteral("Cream"));
+    source->set_bl_width(640);
+    auto *group = new OptionGroup(source);
+    group->set_optionGroup(QStringLiteral("Hinges"));
+    group->set_description(QStringLiteral("Brass"));
+    source->optionsModel()->append(group);
+
+    // A room that is not the source's copies nothing.
+    order.copyToAllInRoom(QStringLiteral("Loft"), 1);
+    QVERIFY(order.roomItemsModel()->get(0)->bl_product().isEmpty());
+
+    order.copyToAllInRoom(QStringLiteral("Hall"), 1);
+    for (int i = 0; i < 3; ++i) {
+        VexaOrderItem *item = order.roomItemsModel()->get(i);
+        QCOMPARE(item->bl_color(), QStringLiteral("Cream"));
+        QCOMPARE(item->optionsModel()->count(), 1);
+        QCOMPARE(item->bl_width(), i == 1 ? 640 : 0);
+    }
+    QVERIFY(other->bl_product().isEmpty());
+    QCOMPARE(order.getVexaOrderItem(), source);
 }
 
 QTEST_GUILESS_MAIN(TestOrderModel)
