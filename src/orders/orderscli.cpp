@@ -24,7 +24,7 @@ int cliOrderShow(CliCall &call)
     if (QFileInfo(what).isFile()) {
         ok = order.readOrderFile(what);
         if (ok && order.orderID().isEmpty())
-            order.assignOrderID(QFileInfo(what).fileName());
+            order.set_orderID(QFileInfo(what).fileName());
     } else {
         ok = order.loadOrder(what, VexaOrder::UnKnown, false);
     }

@@ -119,8 +119,6 @@ public:
     // The user's own numbering ("ordpre" + "ordnum" + "orderpost"); empty
     // when "ordnum" is not set to a whole number.
     QString orderNumber();
-    // Sets orderID without the interface being able to.
-    void assignOrderID(const QString &id) { set_orderID(id); }
 
 public slots:
     // Single-instance hand-over: another start of the program asks this one

@@ -33,8 +33,6 @@ private slots:
     void propertiesSurviveSaveAndLoad();
     void optionCode_data();
     void optionCode();
-    void decimalsReadFromTextOrNumber_data();
-    void decimalsReadFromTextOrNumber();
     void unparsableFileKeepsOrder();
 
 private:
@@ -243,29 +241,7 @@ void TestOrderFile::optionCode()
     QCOMPARE(option.contains(QStringLiteral("code")), !stored.isEmpty());
 }
 
-void TestOrderFile::decimalsReadFromTextOrNumber_data()
-{
-    QTest::addColumn<QByteArray>("member");
-    QTest::addColumn<double>("value");
-    QTest::newRow("text") << QByteArray("\"12.5\"") << 12.5;
-    QTest::newRow("number") << QByteArray("12.5") << 12.5;
-    QTest::newRow("written form") << QByteArray("\"12.50\"") << 12.5;
-    QTest::newRow("not a number") << QByteArray("\"twelve\"") << 0.0;
-    QTest::newRow("list") << QByteArray("[12.5]") << 0.0;
-}
 
-void TestOrderFile::decimalsReadFromTextOrNumber()
-{
-    QFETCH(QByteArray, member);
-    QFETCH(double, value);
-    const QByteArray json = "{\"orderID\":\"N1\",\"date\":\"2026-11-30T12:00:00.000\",\"discount\":" + member
-                            + ",\"finalPrice\":" + member + "}";
-    QVERIFY(TestEnv::writeFile(AppContext::ordersFolder + QStringLiteral("N1"), json));
-    VexaOrder order;
-    QVERIFY(order.loadOrder(QStringLiteral("N1"), VexaOrder::InProgress, false));
-    QCOMPARE(order.discount(), value);
-    QCOMPARE(order.balance(), value);
-}
 
 void TestOrderFile::unparsableFileKeepsOrder()
 {

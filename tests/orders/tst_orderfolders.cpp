@@ -199,7 +199,7 @@ void TestOrderFolders::failedMoveKeepsSource()
 
     // Completing an order whose in-progress file is missing fails and says why.
     order.readJson(QJsonDocument::fromJson(kOrder).object());
-    order.assignOrderID(QStringLiteral("T2"));
+    order.set_orderID(QStringLiteral("T2"));
     order.set_changed(true);
     QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("src does not exist")));
     QVERIFY(!order.saveOrder(1));
@@ -457,7 +457,7 @@ void TestOrderFolders::unsafeIdsNeverNameFiles()
     QVERIFY(!order.loadOrder(QStringLiteral("../secret"), VexaOrder::InProgress, true));
     QCOMPARE(TestEnv::readFile(secret), QByteArray("precious"));
 
-    order.assignOrderID(QStringLiteral("../secret"));
+    order.set_orderID(QStringLiteral("../secret"));
     order.set_changed(true);
     QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("unsafe order ID")));
     QVERIFY(!order.saveOrder(0));

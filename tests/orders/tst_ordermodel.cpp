@@ -59,7 +59,6 @@ private slots:
 
     void settersAndSignals_data();
     void settersAndSignals();
-    void listNamesFollowStates();
     void newItemDefaults_data();
     void newItemDefaults();
     void selectionReset_data();
@@ -74,7 +73,6 @@ private slots:
     void inches2mm_data();
     void inches2mm();
     void processAddress();
-    void dropAddress();
     void sortItemsByProperty();
     void imageToSignature();
     void copyToAllInRoom();
@@ -141,18 +139,6 @@ void TestOrderModel::settersAndSignals()
     QVERIFY(checked >= 5);
 }
 
-void TestOrderModel::listNamesFollowStates()
-{
-    VexaOrder order;
-    QCOMPARE(AppContext::listNames.size(), 6);
-    QCOMPARE(AppContext::listNames.value(VexaOrder::Received), QStringLiteral("Received"));
-    QCOMPARE(AppContext::listNames.value(VexaOrder::InProgress), QStringLiteral("In Progress"));
-    QCOMPARE(AppContext::listNames.value(VexaOrder::ForPosting), QStringLiteral("Queued for sending"));
-    QCOMPARE(AppContext::listNames.value(VexaOrder::Posted), QStringLiteral("Sent"));
-    QCOMPARE(AppContext::listNames.value(VexaOrder::ForTransfer), QStringLiteral("Queued for sending"));
-    VexaOrder second;
-    QCOMPARE(AppContext::listNames.size(), 6);
-}
 
 void TestOrderModel::newItemDefaults_data()
 {
@@ -431,19 +417,6 @@ void TestOrderModel::processAddress()
     QCOMPARE(order.custPcode(), QString());
 }
 
-void TestOrderModel::dropAddress()
-{
-    VexaOrder order;
-    QCOMPARE(order.dropAddress(), (QStringList{QStringLiteral("<p  style='margin-left: 40px'>"), QStringLiteral("</p>")}));
-    order.set_properties({{QStringLiteral("da_name"), QStringLiteral("Site Office")},
-                          {QStringLiteral("da_streetnum"), QStringLiteral("5")},
-                          {QStringLiteral("da_street"), QStringLiteral("Dock Road")},
-                          {QStringLiteral("da_city"), QStringLiteral("Hull")},
-                          {QStringLiteral("da_phone"), QStringLiteral("0148")}});
-    QCOMPARE(order.dropAddress(), (QStringList{QStringLiteral("<p  style='margin-left: 40px'>Site Office"),
-                                               QStringLiteral("5 Dock Road"), QStringLiteral("Hull"),
-                                               QStringLiteral("0148</p>")}));
-}
 
 void TestOrderModel::sortItemsByProperty()
 {

@@ -61,7 +61,6 @@ private slots:
     void durationText();
     void infoText();
     void deleteOrder();
-    void userList();
     void cliList();
 
 private:
@@ -313,15 +312,6 @@ void TestSavedOrders::deleteOrder()
     QVERIFY(QFile::exists(pathIn(VexaOrder::Received, QStringLiteral("D2"))));
 }
 
-void TestSavedOrders::userList()
-{
-    SavedOrders saved;
-    saved.setUserList();
-    QCOMPARE(saved.usersCBModel().comboList(), QStringList{QString()});
-    AppContext::userSettings()->setValue(QStringLiteral("users"), QStringList{"Bob", "Sue"});
-    saved.setUserList();
-    QCOMPARE(saved.usersCBModel().comboList(), (QStringList{"Bob", "Sue"}));
-}
 
 void TestSavedOrders::cliList()
 {
