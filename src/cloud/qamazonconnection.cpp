@@ -259,8 +259,14 @@ bool QAmazonConnection::listPages(const QString &bucket, const QString &prefix,
             lastError = QStringLiteral("No data received");
             return false;
         }
+        const QString previous = token;
         if (!parsePage(body, token))
             return true;
+        // A service that hands back the same token would keep us here forever.
+        if (token == previous) {
+            qWarning() << "listing token repeated; stopping at" << prefix;
+            return true;
+        }
     }
 }
 
