@@ -135,7 +135,7 @@ void TestAmazonConnection::putThenGetAndHead()
     QCOMPARE(query.queryItemValue("Content-Type"), QString("text/plain"));
     QCOMPARE(query.queryItemValue("Content-Length"), QString::number(body.size()));
     const qint64 expires = query.queryItemValue("Expires").toLongLong();
-    QVERIFY2(expires >= now + 200 && expires <= now + 202, qPrintable(QString::number(expires - now)));
+    QVERIFY2(expires >= now + 200 && expires <= now + 210, qPrintable(QString::number(expires - now)));
     QVERIFY(header(journal[0], "x-amz-acl").isEmpty());
     QVERIFY(header(journal[0], "content-type").isEmpty());
 
