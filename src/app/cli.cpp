@@ -2,6 +2,7 @@
 
 #include "appcontext.h"
 #include "appsettings.h"
+#include "cloud/cloudcli.h"
 
 #include <QCoreApplication>
 #include <functional>
@@ -19,7 +20,11 @@ struct Command
 // Subsystems add their commands here.
 std::vector<Command> commands()
 {
-    return {};
+    return {
+        {{QStringLiteral("seal-credentials")},
+         QStringLiteral("seal-credentials [KEY_ID SECRET MAIL_CREDENTIAL]   (else three lines on stdin)"),
+         cliSealCredentials},
+    };
 }
 
 void printUsage(QTextStream &to)
