@@ -1,0 +1,6 @@
+#include "qqmlobjectlistmodel.h"
+
+QQmlObjectListModelBase::QQmlObjectListModelBase(QObject *parent)
+    : QAbstractListModel(parent)
+{
+}

@@ -1,0 +1,348 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QByteArray>
+#include <QDebug>
+#include <QHash>
+#include <QList>
+#include <QMetaMethod>
+#include <QMetaObject>
+#include <QMetaProperty>
+#include <QObject>
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+#include <QVector>
+
+// The interface reaches every instantiation of QQmlObjectListModel through this
+// one type: moc cannot process a class template, so the invokable operations
+// and the change slot are declared here as virtuals and implemented per item
+// class by the template below.
+class QQmlObjectListModelBase : public QAbstractListModel
+{
+    Q_OBJECT
+    Q_PROPERTY(int count READ count NOTIFY countChanged)
+
+public:
+    explicit QQmlObjectListModelBase(QObject *parent = nullptr);
+
+    Q_INVOKABLE virtual int size() const = 0;
+    Q_INVOKABLE virtual int count() const = 0;
+    Q_INVOKABLE virtual bool isEmpty() const = 0;
+    Q_INVOKABLE virtual bool contains(QObject *item) const = 0;
+    Q_INVOKABLE virtual int indexOf(QObject *item) const = 0;
+    Q_INVOKABLE virtual int roleForName(const QByteArray &name) const = 0;
+    Q_INVOKABLE virtual void clear() = 0;
+    Q_INVOKABLE virtual void append(QObject *item) = 0;
+    Q_INVOKABLE virtual void prepend(QObject *item) = 0;
+    Q_INVOKABLE virtual void insert(int idx, QObject *item) = 0;
+    Q_INVOKABLE virtual void move(int idx, int pos) = 0;
+    Q_INVOKABLE virtual void remove(QObject *item) = 0;
+    Q_INVOKABLE virtual void remove(int idx) = 0;
+    Q_INVOKABLE virtual QObject *get(int idx) const = 0;
+    Q_INVOKABLE virtual QObject *get(const QString &uid) const = 0;
+    Q_INVOKABLE virtual QObject *getFirst() const = 0;
+    Q_INVOKABLE virtual QObject *getLast() const = 0;
+    Q_INVOKABLE virtual QVariantList toVarArray() const = 0;
+
+signals:
+    void countChanged();
+
+protected slots:
+    // Connected to the notify signal of every property of every item.
+    virtual void onItemPropertyChanged() = 0;
+};
+
+// A list model over objects of class T (which must carry Q_OBJECT). Every
+// property of T is a role; the notify signals of the items are followed so
+// that views learn about exactly the row and role that changed.
+template <class T>
+class QQmlObjectListModel : public QQmlObjectListModelBase
+{
+public:
+    explicit QQmlObjectListModel(QObject *parent = nullptr,
+                                 const QByteArray &displayRole = QByteArray(),
+                                 const QByteArray &uidRole = QByteArray())
+        : QQmlObjectListModelBase(parent)
+        , m_displayRoleName(displayRole)
+        , m_uidRoleName(uidRole)
+        , m_metaObject(T::staticMetaObject)
+    {
+        static const QByteArray reserved[] = {"id", "index", "class", "model", "modelData"};
+        if (!m_displayRoleName.isEmpty())
+            m_roles.insert(Qt::DisplayRole, QByteArrayLiteral("display"));
+        m_roles.insert(BaseRole, QByteArrayLiteral("qtObject"));
+        const int propCount = m_metaObject.propertyCount();
+        for (int i = 0; i < propCount; ++i) {
+            const int role = BaseRole + 1 + i;
+            const QMetaProperty prop = m_metaObject.property(i);
+            const QByteArray name(prop.name());
+            bool isReserved = false;
+            for (const QByteArray &r : reserved)
+                isReserved = isReserved || name == r;
+            if (isReserved) {
+                // The number stays used so that the other roles do not shift
+                // when such a property is added to or removed from T.
+                qWarning() << "Can't have" << name << "as a role name in"
+                           << qPrintable(QStringLiteral("QQmlObjectListModel<%1>")
+                                                 .arg(QLatin1String(m_metaObject.className())));
+                continue;
+            }
+            m_roles.insert(role, name);
+            if (prop.hasNotifySignal())
+                m_signalRoles.insert(prop.notifySignalIndex(), role);
+        }
+        for (auto it = m_roles.constBegin(); it != m_roles.constEnd(); ++it)
+            m_roleByName.insert(it.value(), it.key());
+        const QMetaObject *mo = metaObject();
+        m_handler = mo->method(mo->indexOfMethod("onItemPropertyChanged()"));
+    }
+
+    ~QQmlObjectListModel() override
+    {
+        // Items owned elsewhere outlive the model; they must not call back into it.
+        for (T *item : qAsConst(m_items)) {
+            QObject::disconnect(item, nullptr, this, nullptr);
+            QObject::disconnect(this, nullptr, item, nullptr);
+        }
+    }
+
+    // framework model
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : m_items.count();
+    }
+
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override
+    {
+        const int row = index.row();
+        const QByteArray name = roleName(role);
+        if (!validRow(row) || name.isEmpty())
+            return QVariant();
+        T *item = m_items.at(row);
+        if (role == BaseRole)
+            return QVariant::fromValue(static_cast<QObject *>(item));
+        return item->property(name.constData());
+    }
+
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override
+    {
+        const int row = index.row();
+        const QByteArray name = roleName(role);
+        if (!validRow(row) || role == BaseRole || name.isEmpty())
+            return false;
+        return m_items.at(row)->setProperty(name.constData(), value);
+    }
+
+    QHash<int, QByteArray> roleNames() const override { return m_roles; }
+
+    // invokable operations
+    int size() const override { return m_items.count(); }
+    int count() const override { return m_items.count(); }
+    bool isEmpty() const override { return m_items.isEmpty(); }
+    bool contains(QObject *item) const override { return indexOf(item) >= 0; }
+
+    int indexOf(QObject *item) const override
+    {
+        // Compared as plain pointers: the object may be half-destroyed already.
+        for (int i = 0; i < m_items.count(); ++i) {
+            if (static_cast<QObject *>(m_items.at(i)) == item)
+                return i;
+        }
+        return -1;
+    }
+
+    int roleForName(const QByteArray &name) const override { return m_roleByName.value(name, -1); }
+
+    void clear() override
+    {
+        if (m_items.isEmpty())
+            return;
+        beginRemoveRows(QModelIndex(), 0, m_items.count() - 1);
+        const QList<T *> leaving = m_items;
+        m_items.clear();
+        for (T *item : leaving)
+            dereferenceItem(item);
+        endRemoveRows();
+        updateCount();
+    }
+
+    void append(QObject *item) override { insert(m_items.count(), item); }
+    void prepend(QObject *item) override { insert(0, item); }
+
+    void insert(int idx, QObject *item) override
+    {
+        T *typed = qobject_cast<T *>(item);
+        // A row outside 0..count would corrupt the list; an object already
+        // held would be released (and maybe deleted) while still listed.
+        if (!typed || idx < 0 || idx > m_items.count() || contains(typed))
+            return;
+        beginInsertRows(QModelIndex(), idx, idx);
+        m_items.insert(idx, typed);
+        referenceItem(typed);
+        endInsertRows();
+        updateCount();
+    }
+
+    void move(int idx, int pos) override
+    {
+        if (idx == pos || !validRow(idx) || !validRow(pos))
+            return;
+        const int lower = qMin(idx, pos);
+        const int higher = qMax(idx, pos);
+        beginMoveRows(QModelIndex(), higher, higher, QModelIndex(), lower);
+        m_items.move(higher, lower);
+        endMoveRows();
+    }
+
+    void remove(QObject *item) override { remove(indexOf(item)); }
+
+    void remove(int idx) override
+    {
+        if (!validRow(idx))
+            return;
+        beginRemoveRows(QModelIndex(), idx, idx);
+        T *item = m_items.takeAt(idx);
+        dereferenceItem(item);
+        endRemoveRows();
+        updateCount();
+    }
+
+    T *get(int idx) const override { return validRow(idx) ? m_items.at(idx) : nullptr; }
+
+    T *get(const QString &uid) const override
+    {
+        if (m_uidRoleName.isEmpty())
+            return nullptr;
+        return m_indexByUid.value(uid, nullptr);
+    }
+
+    T *getFirst() const override { return m_items.isEmpty() ? nullptr : m_items.first(); }
+    T *getLast() const override { return m_items.isEmpty() ? nullptr : m_items.last(); }
+
+    QVariantList toVarArray() const override
+    {
+        QVariantList list;
+        list.reserve(m_items.count());
+        for (T *item : m_items)
+            list.append(QVariant::fromValue(static_cast<QObject *>(item)));
+        return list;
+    }
+
+    // for the program's own callers
+    T *at(int idx) const { return get(idx); }
+    const QList<T *> &toList() const { return m_items; }
+    typename QList<T *>::const_iterator begin() const { return m_items.constBegin(); }
+    typename QList<T *>::const_iterator end() const { return m_items.constEnd(); }
+    QByteArray displayRoleName() const { return m_displayRoleName; }
+    QByteArray uidRoleName() const { return m_uidRoleName; }
+
+protected:
+    void onItemPropertyChanged() override
+    {
+        T *item = static_cast<T *>(sender());
+        const int row = indexOf(item);
+        const int role = m_signalRoles.value(senderSignalIndex(), -1);
+        if (row < 0 || role < 0)
+            return;
+        const QModelIndex idx = index(row, 0);
+        QVector<int> roles{role};
+        const QByteArray name = m_roles.value(role);
+        if (!m_displayRoleName.isEmpty() && name == m_displayRoleName)
+            roles.append(Qt::DisplayRole);
+        emit dataChanged(idx, idx, roles);
+        if (!m_uidRoleName.isEmpty() && name == m_uidRoleName) {
+            dropUid(item);
+            enterUid(item);
+        }
+    }
+
+private:
+    static constexpr int BaseRole = Qt::UserRole;
+
+    bool validRow(int row) const { return row >= 0 && row < m_items.count(); }
+
+    QByteArray roleName(int role) const
+    {
+        return role == Qt::DisplayRole ? m_displayRoleName : m_roles.value(role);
+    }
+
+    void referenceItem(T *item)
+    {
+        const QMetaObject *mo = item->metaObject();
+        for (auto it = m_signalRoles.constBegin(); it != m_signalRoles.constEnd(); ++it)
+            QObject::connect(item, mo->method(it.key()), this, m_handler);
+        if (!item->parent())
+            item->setParent(this);
+        // Deleted elsewhere while listed: drop the row rather than keep a
+        // dangling pointer for the views to read.
+        QObject::connect(item, &QObject::destroyed, this,
+                         [this](QObject *obj) { removeDestroyed(obj); });
+        enterUid(item);
+    }
+
+    void dereferenceItem(T *item)
+    {
+        QObject::disconnect(item, nullptr, this, nullptr);
+        QObject::disconnect(this, nullptr, item, nullptr);
+        dropUid(item);
+        if (item->parent() == this)
+            item->deleteLater();
+    }
+
+    void removeDestroyed(QObject *obj)
+    {
+        const int idx = indexOf(obj);
+        if (idx < 0)
+            return;
+        beginRemoveRows(QModelIndex(), idx, idx);
+        T *item = m_items.takeAt(idx);
+        const QString uid = m_uidOfItem.take(item);
+        if (!uid.isEmpty() && m_indexByUid.value(uid) == item)
+            m_indexByUid.remove(uid);
+        endRemoveRows();
+        updateCount();
+    }
+
+    void enterUid(T *item)
+    {
+        if (m_uidRoleName.isEmpty())
+            return;
+        const QString uid = item->property(m_uidRoleName.constData()).toString();
+        if (uid.isEmpty())
+            return;
+        m_indexByUid.insert(uid, item);
+        m_uidOfItem.insert(item, uid);
+    }
+
+    void dropUid(T *item)
+    {
+        const auto it = m_uidOfItem.find(item);
+        if (it == m_uidOfItem.end())
+            return;
+        // Another item may have taken the same uid since; leave its entry alone.
+        if (m_indexByUid.value(it.value()) == item)
+            m_indexByUid.remove(it.value());
+        m_uidOfItem.erase(it);
+    }
+
+    void updateCount()
+    {
+        if (m_count == m_items.count())
+            return;
+        m_count = m_items.count();
+        emit countChanged();
+    }
+
+    QList<T *> m_items;
+    int m_count = 0;
+    const QByteArray m_displayRoleName;
+    const QByteArray m_uidRoleName;
+    const QMetaObject &m_metaObject;
+    QHash<int, QByteArray> m_roles;
+    QHash<QByteArray, int> m_roleByName;
+    QHash<int, int> m_signalRoles;
+    QHash<QString, T *> m_indexByUid;
+    QHash<T *, QString> m_uidOfItem;
+    QMetaMethod m_handler;
+};
