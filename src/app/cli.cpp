@@ -3,6 +3,7 @@
 #include "appcontext.h"
 #include "appsettings.h"
 #include "orders/orderscli.h"
+#include "cloud/cloudcli.h"
 
 #include <QCoreApplication>
 #include <functional>
@@ -25,6 +26,9 @@ std::vector<Command> commands()
          cliOrderShow},
         {{QStringLiteral("orders"), QStringLiteral("list")},
          QStringLiteral("orders list [--data DIR] [--state received|inprogress|topost|sent|backup]"), cliOrdersList},
+        {{QStringLiteral("seal-credentials")},
+         QStringLiteral("seal-credentials [KEY_ID SECRET MAIL_CREDENTIAL]   (else three lines on stdin)"),
+         cliSealCredentials},
     };
 }
 

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "cloud/cloudendpoint.h"
+#include "cloud/cloudfileinfo.h"
+#include "cloud/qcloudconnection.h"
+
+#include <QDateTime>
+#include <QMap>
+#include <QStringList>
+#include <QVariant>
+
+class QNetworkAccessManager;
+
+// REST client of the object store, authorising every request by a signed
+// query string (signature version 2). Every call is synchronous; returned
+// replies have finished and are already scheduled for deletion.
+class QAmazonConnection : public QCloudConnection
+{
+    Q_OBJECT
+public:
+    // The endpoint comes from the configuration (CloudEndpoint::configured()).
+    QAmazonConnection(const QByteArray &accessKeyId, const QByteArray &secretKey,
+                      QObject *parent = nullptr);
+    QAmazonConnection(const QByteArray &accessKeyId, const QByteArray &secretKey,
+                      const CloudEndpoint &endpoint, QObject *parent = nullptr);
+
+    QString lastError;
+    qint32 lastErrorCode = 0;
+
+    const CloudEndpoint &endpoint() const { return m_endpoint; }
+
+    // Full keys under the prefix, in listing order, over every page.
+    QStringList getCloudDirContents(const QString &bucket, const QString &prefix);
+    // Adds (or overwrites) name -> details for every object under the prefix;
+    // false when a page failed (the map keeps what earlier pages gave).
+    bool getCloudDirContentsLastModified(const QString &bucket, const QString &prefix,
+                                         QMap<QString, CloudFileInfo> &map);
+    QDateTime getLastModified(const QByteArray &bucket, const QByteArray &key);
+    // condition: bytes = entity tag, date-time or text = modified-since, null = none.
+    QNetworkReply *getFile(const QByteArray &bucket, const QByteArray &key,
+                           const QVariant &condition = QVariant());
+    QNetworkReply *getFileIfModifiedSince(const QByteArray &bucket, const QByteArray &key,
+                                          const QByteArray &date);
+    QNetworkReply *putFile(const QString &key, const QString &bucket, const QByteArray &body,
+                           bool isPublic);
+    bool copyFile(const QString &sourceKey, const QString &destinationKey, const QString &bucket);
+    bool deleteFile(const QString &key, const QString &bucket);
+
+    // The network layer's error text without the request address, which
+    // carries the signature.
+    static QString cleanErrorString(const QString &text);
+
+    // Seconds added to the device clock when signing: models a device whose
+    // clock is wrong.
+    void setClockOffset(qint64 seconds) { m_clockOffset = seconds; }
+
+public slots:
+    QNetworkReply *syncGet(const QNetworkRequest &request) override;
+    QNetworkReply *syncPut(const QNetworkRequest &request, const QByteArray &data) override;
+    QNetworkReply *syncHead(const QNetworkRequest &request) override;
+    QNetworkRequest createRequest(const QHash<QString, QString> &params) override;
+
+private:
+    QByteArray expiryText() const;
+    QString signatureFor(const QByteArray &stringToSign) const;
+    QNetworkReply *waitFor(QNetworkReply *reply);
+    template<typename PageParser>
+    bool listPages(const QString &bucket, const QString &prefix, const char *emptyMessage,
+                   PageParser parsePage);
+
+    QNetworkAccessManager *m_manager;
+    CloudEndpoint m_endpoint;
+    QByteArray m_accessKeyId;
+    QByteArray m_secretKey;
+    qint64 m_clockOffset = 0;
+};
