@@ -89,7 +89,7 @@ void TestAmazonConnection::initTestCase()
     m_data.reset(TestEnv::freshDataFolder());
     const QString reason = S3TestServer::unavailableReason();
     if (!reason.isEmpty())
-        QSKIP(qPrintable("S3 test server unavailable: " + reason));
+        QFAIL(qPrintable("S3 test server unavailable (run scripts/setup): " + reason));
     QVERIFY2(m_server.start({"lattica", "vexatimecodes", "dupes"}, 2), qPrintable(m_server.error()));
     // the client finds the server through the configuration, as the program does
     m_server.useInSettings();

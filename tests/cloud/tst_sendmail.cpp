@@ -71,7 +71,7 @@ void TestSendMail::initTestCase()
 {
     TestEnv::initApp();
     if (MailTestServer::python().isEmpty())
-        QSKIP("python3 is not installed");
+        QFAIL("python3 is not installed (run scripts/setup)");
     QVERIFY2(m_server.start(), qPrintable(m_server.error()));
 }
 

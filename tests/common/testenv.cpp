@@ -12,6 +12,11 @@ namespace TestEnv {
 
 void initApp()
 {
+    // The user settings live in the home folder; outside tests/isolated a test
+    // would write into the real one.
+    if (qEnvironmentVariableIsEmpty("LTA_TEST_ROOT"))
+        qFatal("Run the tests through ctest or tests/isolated, never directly: "
+               "they would write into the real home folder.");
     QCoreApplication::setOrganizationName(QStringLiteral("Vexa"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("lattica.app"));
     QCoreApplication::setApplicationName(QStringLiteral("Lta"));
