@@ -8,6 +8,7 @@
 #include "orders/optiongroup.h"
 #include "orders/ordersortfilterproxymodel.h"
 #include "orders/vexaorderitem.h"
+#include "pricing/productdb.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -27,6 +28,11 @@ VexaOrder::VexaOrder(QObject *parent)
     , m_colourCBModel(nullptr, QStringLiteral("colour"))
 {
     m_orderItemsProxyModel->setSourceModel(m_orderItemsModel);
+    // The names users added by hand; without the database the catalogue's
+    // own names are still offered.
+    m_productDb = std::make_unique<ProductDb>();
+    if (!m_productDb->isOpen())
+        m_productDb.reset();
     m_apmins = 30;
     m_sendEmailToCustomer = true;
 
@@ -93,33 +99,6 @@ void VexaOrder::receivedMessage(int instanceId, QByteArray message)
 void VexaOrder::openLogs()
 {
     openLogsFolder(AppContext::logsFolder);
-}
-
-void VexaOrder::processOrderItem(bool force)
-{
-    // Validation, band lookup, option pricing, totals and the save that
-    // follows them plug in here.
-    if (force)
-        set_changed(true);
-}
-
-void VexaOrder::refillChoiceLists()
-{
-    // Filled from the catalogue settings by the catalogue code.
-}
-
-void VexaOrder::rebuildOptionGroups(VexaOrderItem *item)
-{
-    // Option groups are rebuilt from the catalogue's extras tables by the
-    // catalogue code; the stored choices stay as read.
-    Q_UNUSED(item)
-}
-
-void VexaOrder::refreshItemChoices(VexaOrderItem *item)
-{
-    // The catalogue code refreshes the item's product, supplier, range and
-    // colour lists and its measurement options here.
-    Q_UNUSED(item)
 }
 
 void VexaOrder::clear()

@@ -3,13 +3,19 @@
 #include "models/comboboxmodel.h"
 #include "orders/propertymacros.h"
 
+#include "pricing/csvtable.h"
+
 #include <QDateTime>
 #include <QJsonObject>
 #include <QObject>
 #include <QVariantMap>
+#include <memory>
+#include <optional>
 
 class OptionGroup;
 class OrderSortFilterProxyModel;
+class ProductDb;
+struct PriceSettings;
 class QQmlContext;
 class QQmlVariantListModel;
 class VexaOrderItem;
@@ -127,8 +133,7 @@ public slots:
     void receivedMessage(int instanceId, QByteArray message);
 
     // Item processing: the single place where validation, band lookup and
-    // pricing of the current item run. Until the pricing engine lands it only
-    // records a forced change.
+    // pricing of the current item run, followed by the totals and the save.
     void processOrderItem(bool force = false);
 
 public:
@@ -159,6 +164,46 @@ public:
     Q_INVOKABLE VexaOrderItem *getVexaOrderItem() const { return m_currentItem; }
     Q_INVOKABLE void openLogs();
 
+    // Product selection (the cascade product -> supplier -> range -> colour)
+    Q_INVOKABLE void productSelected(int index);
+    Q_INVOKABLE void supplierSelected(int index);
+    Q_INVOKABLE void rangeSelected(int index);
+    Q_INVOKABLE void colourSelected(int index);
+    Q_INVOKABLE void addProductDbItem(const QString &itemName, const QString &itemType);
+    Q_INVOKABLE QString supplierNotes() const;
+
+    // Options and extras
+    Q_INVOKABLE void optionSelected(const QString &optionGroup, const QString &optionName, int index);
+    Q_INVOKABLE void optionPriceEdited(const QString &optionGroup);
+    Q_INVOKABLE void addOption(const QString &optionGroup, const QString &optionDesc, bool isMulti);
+    Q_INVOKABLE QObject *getOptionsModel() const;
+    Q_INVOKABLE QStringList optionControls(int index) const;
+    Q_INVOKABLE QString optionSelectedControl(int index) const;
+
+    // Item checks and order totals
+    Q_INVOKABLE bool hasWarnings() const;
+    Q_INVOKABLE double calcBalance();
+    Q_INVOKABLE double sumPartsPrice();
+    Q_INVOKABLE void recalcPrices();
+    Q_INVOKABLE void fixPrices();
+    Q_INVOKABLE void manualBlindPrice(const QString &manPrice);
+    Q_INVOKABLE void perItemPrices(bool b);
+    Q_INVOKABLE QString evalStr(const QString &expr) const;
+    Q_INVOKABLE QStringList reviewData(int index);
+
+    // The pricing inputs that come from the settings and this order.
+    PriceSettings priceSettings() const;
+    // The product database, or null when it could not be opened.
+    ProductDb *productDb() const { return m_productDb.get(); }
+    // Drops the range table kept for the current product and supplier.
+    void dropRangeTable() { m_rangeTable.reset(); }
+
+    // Option pricing of the current item (also used by the price
+    // calculators): the price of one choice of a group, and the sum of all
+    // chosen options into the item's extras price.
+    double optionPrice(const QString &group, const QString &description);
+    void sumExtras();
+
 signals:
     void closeOrder();
     void openOrder(QString orderID);
@@ -173,6 +218,24 @@ private:
     void refreshItemChoices(VexaOrderItem *item);
 
     void setCurrentItem(VexaOrderItem *item) { m_currentItem = item; }
+
+    // Selection and option helpers
+    void setMeasureTypes(const QString &product);
+    void fillSuppliers(const QString &product);
+    void fillRanges(const QString &supplier);
+    void fillColours(const QString &range);
+    void buildOptionGroups();
+    double priceComponent(const QString &rule, const QString &cost, const QString &group);
+    double rearCoverPrice(double perimeterPrice, double cost) const;
+    QStringList standardControls() const;
+
+    // Processing helpers
+    void itemPrice();
+    void rangeCheck();
+    void requireSelection(const QString &group);
+    void checkPanels(const QString &pc);
+    // Review figures of one item; refreshes its margins.
+    QStringList itemReview(VexaOrderItem *item);
     QJsonObject itemToJson(const VexaOrderItem *item) const;
     VexaOrderItem *itemFromJson(const QJsonObject &obj);
 
@@ -190,4 +253,7 @@ private:
     ComboBoxModel m_colourCBModel;
     ComboBoxModel m_bandCBModel;
     VexaOrderItem *m_currentItem = nullptr;
+    std::unique_ptr<ProductDb> m_productDb;
+    // Range table of the current item's product and supplier, when loaded.
+    std::optional<CsvTable> m_rangeTable;
 };

@@ -40,6 +40,10 @@ QString ProductDb::defaultPath()
 ProductDb::ProductDb(const QString &path, const QString &connectionName)
     : m_connection(connectionName)
 {
+    // A second database object (a second order, a test) gets a connection of
+    // its own rather than taking over, and later closing, the first one's.
+    for (int n = 2; QSqlDatabase::contains(m_connection); ++n)
+        m_connection = connectionName + QString::number(n);
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
     db.setDatabaseName(path);
     if (!db.open()) {

@@ -437,9 +437,8 @@ void TestOrderFolders::unsafeIdsNeverNameFiles()
                         "\"orderID\":" + QJsonDocument(QJsonObject{{QStringLiteral("k"), id}}).toJson(QJsonDocument::Compact).mid(5).chopped(1));
         const QString outside = m_data->path() + QStringLiteral("/Downloads/bad.json");
         QVERIFY(TestEnv::writeFile(outside, content));
-        const QStringList before = filesBelow(m_data->path());
-
         VexaOrder order;
+        const QStringList before = filesBelow(m_data->path());
         QSignalSpy exists(&order, &VexaOrder::openOrderExist);
         QSignalSpy opened(&order, &VexaOrder::openOrder);
         QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("unsafe order ID")));
