@@ -229,12 +229,18 @@ void CloudComms::reloadSharedSettings(const QString &path)
     if (!s)
         return;
     // Take the downloaded file's values into the store the interface
-    // already holds, instead of swapping the store.
-    QSettings fresh(path, QSettings::IniFormat);
-    const QStringList keys = fresh.allKeys();
+    // already holds, instead of swapping the store. Read everything first:
+    // both objects share one cached copy of the file.
+    QVariantMap values;
+    {
+        QSettings fresh(path, QSettings::IniFormat);
+        const QStringList keys = fresh.allKeys();
+        for (const QString &key : keys)
+            values.insert(key, fresh.value(key));
+    }
     s->clear();
-    for (const QString &key : keys)
-        s->setValue(key, fresh.value(key));
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+        s->setValue(it.key(), it.value());
     s->sync();
 }
 
@@ -327,9 +333,12 @@ QString CloudComms::accountRoutine(const QString &email, const QString &customer
     }
 
     // Sign-in: the account's shared settings, then the next device number.
+    // An account whose settings were never uploaded still signs in.
     const QString ltaIni = AppContext::sharedSettingsFolder + QStringLiteral("/lta.ini");
     if (downloadToFile(ltaIni, m_regEmail + QStringLiteral("/st/lta.ini")) == 0)
         reloadSharedSettings(ltaIni);
+    else
+        m_lastMessage.clear();
 
     QNetworkReply *reply = getUserFile(QStringLiteral("nxtdev"));
     if (!checkReply(reply, true))
@@ -850,6 +859,9 @@ int CloudComms::versionNumber(const QString &currvers)
 
 void CloudComms::mergeUniversalSettings(const QString &path)
 {
+    // Without a file there is nothing to merge; "currver" keeps its value.
+    if (!QFileInfo::exists(path))
+        return;
     QSettings file(path, QSettings::IniFormat);
     const QStringList keys = file.allKeys();
     for (const QString &key : keys) {
