@@ -15,6 +15,7 @@
 #include <QJsonArray>
 #include <QNetworkReply>
 #include <QRegularExpression>
+#include <QTcpServer>
 #include <QtTest>
 #include <memory>
 
@@ -54,6 +55,8 @@ private slots:
     void staffCode();
     void forgottenAndChangedPassword();
     void withoutCredentialBlock();
+    void storageRefused_data();
+    void storageRefused();
     void unregisterKeepsInstallation();
 
 private:
@@ -441,6 +444,42 @@ void TestCloudAccounts::withoutCredentialBlock()
     // nothing was attempted
     QVERIFY(m_s3.takeJournal().isEmpty());
     QCOMPARE(object(kOwner + "/enc"), m_ownerRecord);
+}
+
+void TestCloudAccounts::storageRefused_data()
+{
+    QTest::addColumn<QByteArray>("secret");
+    QTest::addColumn<int>("clockOffset");
+    QTest::addColumn<bool>("serverDown");
+    QTest::addColumn<QString>("expected");
+
+    const QString denied = "Access denied. Check that your device time is correct. It must be within 2 mins "
+                           "of actual time, and account is correct";
+    QTest::newRow("wrong secret") << QByteArray("not-the-secret") << 0 << false << denied;
+    QTest::newRow("expired signature") << QByteArray(S3TestServer::kSecret) << -7200 << false << denied;
+    QTest::newRow("nothing listening") << QByteArray(S3TestServer::kSecret) << 0 << true
+                                       << "Connection refused, (1)";
+}
+
+void TestCloudAccounts::storageRefused()
+{
+    QFETCH(QByteArray, secret);
+    QFETCH(int, clockOffset);
+    QFETCH(bool, serverDown);
+    QFETCH(QString, expected);
+
+    appSettings *user = AppContext::userSettings();
+    user->setValue("credblock_s", QString::fromLatin1(CloudCredentials::seal(S3TestServer::kKeyId, secret, "api:k")));
+    if (serverDown) {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        user->setValue("storagePort_i", probe.serverPort());
+    }
+    auto comms = newComms();
+    comms->connection()->setClockOffset(clockOffset);
+    QCOMPARE(comms->checkPwd(kOwner, kOwnerPassword), expected);
+    QCOMPARE(comms->registerStaff("K7Q2-MX"), "Failed: " + expected);
+    QCOMPARE(comms->registerAtLTA("brand.new@example.com", "C123456", "pw", false), expected);
 }
 
 void TestCloudAccounts::unregisterKeepsInstallation()
