@@ -3,6 +3,7 @@
 #include "appcontext.h"
 #include "appsettings.h"
 #include "orders/orderscli.h"
+#include "pricing/pricereport.h"
 #include "cloud/cloudcli.h"
 
 #include <QCoreApplication>
@@ -26,6 +27,7 @@ std::vector<Command> commands()
          cliOrderShow},
         {{QStringLiteral("orders"), QStringLiteral("list")},
          QStringLiteral("orders list [--data DIR] [--state received|inprogress|topost|sent|backup]"), cliOrdersList},
+        {{QStringLiteral("price")}, QStringLiteral("price [--data DIR] [--save] FILE_OR_ID"), cliPrice},
         {{QStringLiteral("seal-credentials")},
          QStringLiteral("seal-credentials [KEY_ID SECRET MAIL_CREDENTIAL]   (else three lines on stdin)"),
          cliSealCredentials},

@@ -421,6 +421,26 @@ bool VexaOrder::readOrderFile(const QString &path)
     return true;
 }
 
+bool VexaOrder::writeOrderFile(const QString &target) const
+{
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly)) {
+        qCritical() << "Couldn't open save file." << target << file.errorString();
+        return false;
+    }
+    const QByteArray json = QJsonDocument(toJson()).toJson(QJsonDocument::Compact);
+    if (file.write(json) != json.size()) {
+        qCritical() << "Couldn't write  file." << target << file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        qCritical() << "Couldn't commit  file." << target << file.errorString();
+        return false;
+    }
+    return true;
+}
+
 bool VexaOrder::saveOrder(int completedState)
 {
     if (orderID().isEmpty())
@@ -450,21 +470,8 @@ bool VexaOrder::saveOrder(int completedState)
         set_orderState(ForPosting);
     }
 
-    QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly)) {
-        qCritical() << "Couldn't open save file." << target << file.errorString();
+    if (!writeOrderFile(target))
         return false;
-    }
-    const QByteArray json = QJsonDocument(toJson()).toJson(QJsonDocument::Compact);
-    if (file.write(json) != json.size()) {
-        qCritical() << "Couldn't write  file." << target << file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        qCritical() << "Couldn't commit  file." << target << file.errorString();
-        return false;
-    }
     set_changed(false);
     return true;
 }

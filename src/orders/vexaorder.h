@@ -116,6 +116,11 @@ public:
     // Reads one order file into the order; false (order untouched) when the
     // file cannot be read or parsed.
     bool readOrderFile(const QString &path);
+    // Writes the order file atomically to path (no folder moves).
+    bool writeOrderFile(const QString &path) const;
+    // Item processing ends by saving the order; tools that only look at an
+    // order (the command-line price check) switch that off.
+    bool autoSave = true;
 
     // Moves the queued order file to the sent folder after posting.
     bool markAsSent(const QString &orderID);
@@ -236,6 +241,9 @@ private:
     void checkPanels(const QString &pc);
     // Review figures of one item; refreshes its margins.
     QStringList itemReview(VexaOrderItem *item);
+    // While every item is reprocessed, the totals and the save run once at
+    // the end instead of after each item.
+    bool m_repricing = false;
     QJsonObject itemToJson(const VexaOrderItem *item) const;
     VexaOrderItem *itemFromJson(const QJsonObject &obj);
 

@@ -160,6 +160,8 @@ void TestOrderFile::propertiesSurviveSaveAndLoad()
     group->set_price(QStringLiteral("22.50"));
     group->set_multiple(2);
     item->optionsModel()->append(group);
+    // adding the item saved the order; these direct edits bypass processing
+    order.set_changed(true);
     QVERIFY(order.saveOrder());
 
     const QJsonObject file = QJsonDocument::fromJson(TestEnv::readFile(AppContext::ordersFolder + id)).object();
