@@ -4,6 +4,7 @@
 #include "appsettings.h"
 #include "logrotate.h"
 #include "registertypes.h"
+#include "cloud/cloudcomms.h"
 #include "orders/savedorders.h"
 #include "orders/vexaorder.h"
 #include "singleapplication.h"
@@ -122,9 +123,11 @@ int runLattica(int argc, char *argv[])
     QGuiApplication::setFont(font);
     QQuickStyle::setStyle(QStringLiteral("Universal"));
 
-    // Long-lived controllers (order, cloud controller, saved-order lists) are
-    // created here, in that order, as their classes land.
+    // Long-lived controllers, in this order: the order, the cloud controller
+    // (given the order), the saved-order lists.
     auto order = std::make_unique<VexaOrder>();
+    auto cloud = std::make_unique<CloudComms>(order.get());
+    QObject::connect(cloud.get(), &CloudComms::catalogueUpdated, order.get(), &VexaOrder::reloadCatalogueControls);
     auto savedOrders = std::make_unique<SavedOrders>();
     auto engine = std::make_unique<QQmlApplicationEngine>();
     auto selector = new QQmlFileSelector(engine.get(), engine.get());
@@ -134,6 +137,8 @@ int runLattica(int argc, char *argv[])
     order->setContextProperties(engine->rootContext());
     setCommonContextProperties(engine->rootContext());
     engine->rootContext()->setContextProperty(QStringLiteral("_myOrder"), order.get());
+    engine->rootContext()->setContextProperty(QStringLiteral("vexaData"), cloud.get());
+    engine->rootContext()->setContextProperty(QStringLiteral("cloudComms"), cloud.get());
     registerInterfaceTypes();
 
     engine->load(QUrl(QStringLiteral("qrc:/main.qml")));
@@ -156,6 +161,7 @@ int runLattica(int argc, char *argv[])
     installLogHandler(nullptr);
     engine.reset();
     savedOrders.reset();
+    cloud.reset();
     order.reset();
     log.reset();
     AppContext::releaseSettings();

@@ -140,6 +140,8 @@ public slots:
     // Item processing: the single place where validation, band lookup and
     // pricing of the current item run, followed by the totals and the save.
     void processOrderItem(bool force = false);
+    // New catalogue data arrived: the choice lists are filled again.
+    void reloadCatalogueControls() { refillChoiceLists(); }
 
 public:
     Q_INVOKABLE bool saveOrder(int completedState = 0);
