@@ -1,4 +1,5 @@
 #include "orders/fileutils.h"
+#include "orders/orderwriter.h"
 
 #include "app/appcontext.h"
 #include "orders/vexaorder.h"
@@ -75,6 +76,7 @@ bool setModified(const QString &path, const QDateTime &time)
 
 bool backupCopy(const QString &src, const QString &dst)
 {
+    OrderWriter::instance().flush();
     AppContext::lastFileError.clear();
     const QString backup = backupPath(dst.isEmpty() ? src : dst);
     if (QFileInfo::exists(backup)) {
@@ -95,6 +97,7 @@ bool backupCopy(const QString &src, const QString &dst)
 
 bool moveFile(const QString &src, const QString &dst, bool backup)
 {
+    OrderWriter::instance().flush();
     AppContext::lastFileError.clear();
     if (QFileInfo(src).absoluteFilePath() == QFileInfo(dst).absoluteFilePath())
         return true;

@@ -9,12 +9,14 @@
 #include "orders/optiongroup.h"
 #include "orders/orderusers.h"
 #include "orders/vexaorder.h"
+#include "orders/orderwriter.h"
 #include "orders/vexaorderitem.h"
 
 #include <QDate>
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
@@ -193,6 +195,7 @@ const QRegularExpression &uuidPattern()
 // True when a file of that ID exists in any state folder.
 bool orderFileExists(const QString &orderID)
 {
+    OrderWriter::instance().flush();   // a file still being written exists too
     for (int state = VexaOrder::Received; state <= VexaOrder::ForTransfer; ++state) {
         if (QFileInfo::exists(AppContext::stateFolder(state) + orderID))
             return true;
@@ -392,6 +395,7 @@ void VexaOrder::readJson(const QJsonObject &obj)
 
 bool VexaOrder::readOrderFile(const QString &path)
 {
+    OrderWriter::instance().flush();
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
         qCritical() << "Couldn't read order." << path << f.errorString();
@@ -423,26 +427,37 @@ bool VexaOrder::readOrderFile(const QString &path)
 
 bool VexaOrder::writeOrderFile(const QString &target) const
 {
-    QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly)) {
-        qCritical() << "Couldn't open save file." << target << file.errorString();
-        return false;
-    }
-    const QByteArray json = QJsonDocument(toJson()).toJson(QJsonDocument::Compact);
-    if (file.write(json) != json.size()) {
-        qCritical() << "Couldn't write  file." << target << file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        qCritical() << "Couldn't commit  file." << target << file.errorString();
-        return false;
-    }
+    OrderWriter::instance().flush();
+    return OrderWriter::commit(target, QJsonDocument(toJson()).toJson(QJsonDocument::Compact));
+}
+
+bool VexaOrder::saveInBackground()
+{
+    if (orderID().isEmpty() || !changed())
+        return saveOrder();
+    const QString inProgress = orderFilePath(InProgress, orderID());
+    // Anything that moves a file is done in step, by the ordinary save.
+    if (inProgress.isEmpty() || QFileInfo::exists(AppContext::stateFolder(ForPosting) + orderID()))
+        return saveOrder();
+    QPointer<VexaOrder> self(this);
+    OrderWriter::instance().write(inProgress, QJsonDocument(toJson()).toJson(QJsonDocument::Compact),
+                                  [self](bool ok) {
+                                      if (ok)
+                                          return;
+                                      // not on disk after all: the next save tries again
+                                      QMetaObject::invokeMethod(self, [self] {
+                                          if (self)
+                                              self->set_changed(true);
+                                      }, Qt::QueuedConnection);
+                                  });
+    set_changed(false);
     return true;
 }
 
 bool VexaOrder::saveOrder(int completedState)
 {
+    // a background save still waiting must not land after this one
+    OrderWriter::instance().flush();
     if (orderID().isEmpty())
         return false;
     if (!changed() && completedState == 0)

@@ -8,6 +8,7 @@
 #include "orders/optiongroup.h"
 #include "orders/ordersortfilterproxymodel.h"
 #include "orders/vexaorderitem.h"
+#include "orders/orderwriter.h"
 #include "pricing/productdb.h"
 
 #include <QCoreApplication>
@@ -48,6 +49,8 @@ VexaOrder::VexaOrder(QObject *parent)
 
 VexaOrder::~VexaOrder()
 {
+    // background saves report back to this object
+    OrderWriter::instance().flush();
     clear();
     // The item models hang off the application object for the interface's
     // sake; they go with the order that fills them.

@@ -118,6 +118,9 @@ public:
     bool readOrderFile(const QString &path);
     // Writes the order file atomically to path (no folder moves).
     bool writeOrderFile(const QString &path) const;
+    // The save that ends item processing: the file is committed by the
+    // background writer unless the save has to move files.
+    bool saveInBackground();
     // Item processing ends by saving the order; tools that only look at an
     // order (the command-line price check) switch that off.
     bool autoSave = true;

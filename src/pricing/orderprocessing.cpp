@@ -177,7 +177,7 @@ void VexaOrder::processOrderItem(bool force)
     if (!m_repricing) {
         calcBalance();
         if (autoSave)
-            saveOrder();
+            saveInBackground();
     }
     set_numWarns(unique.size());
     set_warning(unique.join(QLatin1Char('\n')));

@@ -1,0 +1,175 @@
+// Pricing speed on the sample catalogue: one item edit (processing and the
+// save that follows it) on a 100-item order, and repricing a 500-item order.
+// Prints median and spread; targets: an edit well inside a 60 Hz frame
+// (median under 5 ms), a 500-item reprice under 1 s.
+#include "app/appcontext.h"
+#include "app/appsettings.h"
+#include "models/qqmlobjectlistmodel.h"
+#include "orders/vexaorder.h"
+#include "orders/vexaorderitem.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+void copyTree(const QString &from, const QString &to)
+{
+    QDirIterator it(from, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString src = it.next();
+        const QString dst = to + src.mid(from.size());
+        QDir().mkpath(QFileInfo(dst).absolutePath());
+        QFile::copy(src, dst);
+    }
+}
+
+struct Choice
+{
+    const char *supplier, *range, *colour;
+};
+
+// An order of n shutters spread over rooms, ranges and sizes, with options
+// chosen the way a surveyor would.
+QByteArray makeOrder(const QString &id, int n)
+{
+    static const Choice choices[] = {{"Harbour Shutters", "Classic MDF", "Pure White"},
+                                     {"Harbour Shutters", "Hardwood Select", "Natural Oak"},
+                                     {"Northgate Joinery", "Cotswold Basswood", "Ivory"},
+                                     {"Northgate Joinery", "Heritage Cedar", "Painted White"}};
+    static const char *configs[] = {"LR", "LLRR", "LTR", "L", "LLTRR"};
+    QJsonArray items;
+    for (int i = 0; i < n; ++i) {
+        const Choice &c = choices[i % 4];
+        const int width = 500 + (i * 37) % 1900;
+        const QString pc = QString::fromLatin1(configs[i % 5]);
+        QJsonObject data{{"PanelConfig", pc}};
+        if (pc.contains('T'))
+            data.insert("TPost1", QString::number(width / 2));
+        const QJsonArray options{
+            QJsonObject{{"group", "Frame Style"}, {"description", i % 2 ? "Classic" : "Micro L Frame"}},
+            QJsonObject{{"group", "Hinge Colour"}, {"description", "Colour Matched"}},
+            QJsonObject{{"group", "Louvre Size"}, {"description", i % 3 ? "76mm" : "89mm"}},
+            QJsonObject{{"group", "Shutter Style"}, {"description", "Full Height"}},
+            QJsonObject{{"group", "Build Out"}, {"description", "All sides 25mm"}},
+        };
+        items.append(QJsonObject{{"room", QStringLiteral("Room %1").arg(i / 6 + 1)},
+                                 {"width", width},
+                                 {"drop", 700 + (i * 53) % 1400},
+                                 {"product", "Plantation Shutters"},
+                                 {"supplier", c.supplier},
+                                 {"range", c.range},
+                                 {"color", c.colour},
+                                 {"item_price", "0.00"},
+                                 {"extras_price", "0.00"},
+                                 {"data", data},
+                                 {"options", options}});
+    }
+    const QJsonObject order{{"orderID", id}, {"custAddr", "Bench Customer\n1 High Street"}, {"items", items}};
+    return QJsonDocument(order).toJson(QJsonDocument::Compact);
+}
+
+struct Stats
+{
+    double median, p10, p90, min, max;
+};
+
+Stats stats(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    auto at = [&v](double q) { return v[size_t(q * double(v.size() - 1) + 0.5)]; };
+    return {at(0.5), at(0.1), at(0.9), v.front(), v.back()};
+}
+
+bool loadBenchOrder(VexaOrder &order, const QString &id, int n)
+{
+    QFile f(AppContext::ordersFolder + id);
+    if (!f.open(QIODevice::WriteOnly) || f.write(makeOrder(id, n)) < 0)
+        return false;
+    f.close();
+    return order.loadOrder(id, VexaOrder::InProgress, false) && order.orderItemsModel()->count() == n;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // Never the real home: settings and data live in a throw-away folder.
+    QTemporaryDir home;
+    qputenv("HOME", home.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toUtf8());
+    qputenv("XDG_DATA_HOME", (home.path() + "/data").toUtf8());
+    qputenv("XDG_RUNTIME_DIR", home.path().toUtf8());
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName("Vexa");
+    QCoreApplication::setApplicationName("Lta");
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+
+    AppContext::setupDataFolders();
+    copyTree(QStringLiteral(LTA_SOURCE_DIR "/data/catalogue"), AppContext::catalogueProductsFolder);
+
+    {
+        VexaOrder order;
+        if (!loadBenchOrder(order, "BENCH-100", 100)) {
+            std::fprintf(stderr, "could not load the 100-item order\n");
+            return 1;
+        }
+        order.recalcPrices();
+        order.setBlind("Room 9", 2);
+        VexaOrderItem *item = order.getVexaOrderItem();
+        if (qEnvironmentVariableIsSet("BENCH_NOSAVE"))
+            order.autoSave = false;
+        std::vector<double> ms;
+        QElapsedTimer t;
+        for (int i = 0; i < 300; ++i) {
+            item->set_bl_width(600 + (i * 7) % 1500);   // a surveyor typing sizes
+            t.start();
+            order.processOrderItem(true);
+            ms.push_back(double(t.nsecsElapsed()) / 1e6);
+        }
+        {
+            std::vector<double> js;
+            for (int i = 0; i < 50; ++i) {
+                t.start();
+                const QByteArray bytes = QJsonDocument(order.toJson()).toJson(QJsonDocument::Compact);
+                js.push_back(double(t.nsecsElapsed()) / 1e6);
+            }
+            std::printf("  order file content of 100 items: median %.2f ms\n", stats(js).median);
+        }
+        const Stats s = stats(ms);
+        std::printf("item edit, 100-item order (300 runs): median %.2f ms, p10 %.2f, p90 %.2f, min %.2f, max %.2f"
+                    "  [target: median < 5 ms]\n", s.median, s.p10, s.p90, s.min, s.max);
+        std::printf("  last item: price %.2f extras %.2f, order parts %.2f\n", item->item_price(),
+                    item->extras_price(), order.partsPrice());
+    }
+    {
+        VexaOrder order;
+        if (!loadBenchOrder(order, "BENCH-500", 500)) {
+            std::fprintf(stderr, "could not load the 500-item order\n");
+            return 1;
+        }
+        std::vector<double> ms;
+        QElapsedTimer t;
+        for (int i = 0; i < 7; ++i) {
+            t.start();
+            order.recalcPrices();
+            ms.push_back(double(t.nsecsElapsed()) / 1e6);
+        }
+        const Stats s = stats(ms);
+        std::printf("reprice, 500-item order (7 runs): median %.1f ms, p10 %.1f, p90 %.1f, min %.1f, max %.1f"
+                    "  [target: < 1000 ms]\n", s.median, s.p10, s.p90, s.min, s.max);
+        std::printf("  order parts %.2f, balance %.2f\n", order.partsPrice(), order.balance());
+    }
+    return 0;
+}
