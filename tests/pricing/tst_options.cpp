@@ -66,7 +66,6 @@ private slots:
     void rearCovers();
     void groupsFromExtrasFolder();
     void keptDescriptionKeepsCodesParallel();
-    void controlsList();
     void sumExtras();
     void optionSelected();
     void optionSelectedInvalidIndex();
@@ -381,20 +380,6 @@ void OptionsTest::keptDescriptionKeepsCodesParallel()
     QCOMPARE(kept->storedCode(), QStringLiteral("FCL"));
 }
 
-void OptionsTest::controlsList()
-{
-    AppContext::userSettings()->setValue(QStringLiteral("cntlr_sl"), QStringLiteral("Left,Right"));
-    AppContext::userSettings()->setValue(QStringLiteral("cntlv_sl"), QStringLiteral("Wand"));
-    writeTable("Extras/Opt.csv", kHeader + "Choice,C1,fixed,1,,\n");
-    m_order->addBlind(QStringLiteral("Hall"));
-    VexaOrderItem *item = m_order->getVexaOrderItem();
-    item->set_bl_product(kFrag);
-    item->set_bl_controls(QStringLiteral("Right"));
-    m_order->setBlind(QStringLiteral("Hall"), 0);
-    QCOMPARE(m_order->controlsCBModel().comboList(), (QStringList{" ", "Left", "Right", "Wand"}));
-    QCOMPARE(m_order->controlsCBModel().currentIndex(), 2);
-}
-
 void OptionsTest::sumExtras()
 {
     writeTable("Extras/_info.csv", "Group,Multiple,Required,Notes\nHandles,Yes,No,\n");
@@ -513,8 +498,14 @@ void OptionsTest::optionControls()
     AppContext::userSettings()->setValue(QStringLiteral("cntlr_sl"), QStringLiteral("Left,Right"));
     AppContext::userSettings()->setValue(QStringLiteral("cntlv_sl"), QStringLiteral("Wand"));
     writeTable("Extras/Control Type.csv", kHeader + "Central Tilt Rod,+CTR,fixed,0,,\nHidden Tilt,CHT,width,45,,\n");
-    newItem(1000, 1000);
+    VexaOrderItem *first = newItem(1000, 1000);
+    first->set_bl_controls(QStringLiteral("Right"));
     m_order->addBlind(QStringLiteral("Lounge"));   // no product: no groups
+
+    // Building the groups refills the control choices and points at the item's.
+    m_order->setBlind(QStringLiteral("Lounge"), 0);
+    QCOMPARE(m_order->controlsCBModel().comboList(), (QStringList{" ", "Left", "Right", "Wand"}));
+    QCOMPARE(m_order->controlsCBModel().currentIndex(), 2);
 
     QCOMPARE(m_order->optionControls(0), (QStringList{"Central Tilt Rod", "Hidden Tilt"}));
     QCOMPARE(m_order->optionSelectedControl(0), QStringLiteral("Central Tilt Rod"));

@@ -190,8 +190,6 @@ void SelectionTest::measureTypes_data()
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("own and standard") << "measures=Recess,Face\nincStdMeasures_b=true\n"
                                       << QStringList{"Recess", "Face", "Tight", "Loose"};
-    QTest::newRow("own only") << "measures=Recess,Face\nincStdMeasures_b=false\n" << QStringList{"Recess", "Face"};
-    QTest::newRow("none of its own") << "incStdMeasures_b=true\n" << QStringList{"Tight", "Loose"};
     QTest::newRow("no prod.ini") << QString() << QStringList{"Tight", "Loose"};
 }
 
