@@ -57,6 +57,7 @@ private slots:
     void pricingRules_data();
     void pricingRules();
     void invalidCostLogged();
+    void incWidthNeedsRate();
     void secondComponentIsRetail();
     void percentFollowsTradeItem();
     void optionAdjustment_data();
@@ -181,6 +182,15 @@ void OptionsTest::invalidCostLogged()
     QTest::ignoreMessage(QtWarningMsg, "Extras: has invalid price: 12x");
     QTest::ignoreMessage(QtWarningMsg, "Extras: has invalid price: abc");
     QCOMPARE(m_order->optionPrice(QStringLiteral("Opt"), QStringLiteral("Choice")), 0.0);
+}
+
+void OptionsTest::incWidthNeedsRate()
+{
+    // A grid item table has no rate to enlarge: the option adds nothing
+    // rather than taking the item's price off again.
+    writeTable("Extras/Opt.csv", kHeader + "Frame,F1,inc width frame,50,,\n");
+    newItem(1000, 1000, QStringLiteral("Grid"));
+    QCOMPARE(m_order->optionPrice(QStringLiteral("Opt"), QStringLiteral("Frame")), 0.0);
 }
 
 void OptionsTest::secondComponentIsRetail()
