@@ -88,7 +88,7 @@ void OptionsTest::init()
     m_data.reset(TestEnv::freshDataFolder());
     // The item's own table: 100 per square metre, and a grid band.
     writeTable("Prices/Sqm.csv", "Rate,Per sqm\nrate,100\n");
-    writeTable("Prices/Grid.csv", "Drop/Width,500,1000\n1000,80,100\n");
+    writeTable("Prices/Grid.csv", "Drop/Width,500,1000\n500,60,80\n1000,80,100\n");
     // Option price tables: one of its own and one per item band.
     writeTable("Extras/Prices/Tbl.csv", "Drop/Width,500,1000\n500,10,20\n1000,30,40\n");
     writeTable("Extras/Prices/Motor_Sqm.csv", "Drop/Width,500,1000\n1000,60,120\n");
