@@ -6,6 +6,7 @@
 #include "models/qqmlobjectlistmodel.h"
 #include "models/qqmlvariantlistmodel.h"
 #include "orders/optiongroup.h"
+#include "orders/orderwriter.h"
 #include "orders/ordersortfilterproxymodel.h"
 #include "orders/vexaorder.h"
 #include "orders/vexaorderitem.h"
@@ -264,6 +265,7 @@ void TestOrderModel::roomsFollowItems()
     QVERIFY(first);
     // adding an item processes it, which saves the new order
     QVERIFY(!order.changed());
+    OrderWriter::instance().flush();
     QVERIFY(QFile::exists(AppContext::ordersFolder + order.orderID()));
     QCOMPARE(order.addBlind(QStringLiteral("Lounge")), 2);
     QCOMPARE(order.indexInRoom(), 1);
