@@ -50,7 +50,8 @@ void VexaOrderItem::resetSelection(int level)
     btypeCode.clear();
     fabricCode.clear();
     set_calcMap(QVariantMap());
-    set_dataMap(QVariantMap());
+    // dataMap holds what the surveyor typed for this opening (panel layout,
+    // post positions, build-outs); a new product, range or colour keeps it.
 }
 
 void VexaOrderItem::copyChoicesFrom(const VexaOrderItem *source)

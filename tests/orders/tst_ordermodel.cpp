@@ -218,7 +218,9 @@ void TestOrderModel::selectionReset()
     QVERIFY(item.bl_bandOverride().isEmpty() && item.bl_band().isEmpty() && item.bl_warning().isEmpty());
     QVERIFY(!item.manualPrice());
     QVERIFY(item.btypeCode.isEmpty() && item.fabricCode.isEmpty());
-    QVERIFY(item.calcMap().isEmpty() && item.dataMap().isEmpty());
+    QVERIFY(item.calcMap().isEmpty());
+    // what the surveyor typed (panel layout, post positions) survives a new choice
+    QCOMPARE(item.dataMap().value(QStringLiteral("b")).toInt(), 2);
     QCOMPARE(item.room(), QStringLiteral("Hall"));
     QCOMPARE(item.bl_width(), 800);
     QVERIFY(!watch.isNull());
