@@ -1,0 +1,188 @@
+// Whole orders priced end to end against the sample catalogue, one folder per
+// case under cases/: order.json (as stored), optional lta.ini (shared
+// settings) and user.ini (user settings), and expected.json - the parts of
+// the price report that the case is about. Objects in expected.json list only
+// the members that matter; lists must match in length, except an item's
+// "options", which are matched by group name.
+#include "app/appcontext.h"
+#include "app/appsettings.h"
+#include "models/qqmlobjectlistmodel.h"
+#include "orders/vexaorder.h"
+#include "pricing/pricereport.h"
+#include "testenv.h"
+
+#include <QDirIterator>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QtTest>
+
+namespace {
+
+const QString kCases = QStringLiteral(LTA_SOURCE_DIR "/tests/pricing/cases");
+
+void copyTree(const QString &from, const QString &to)
+{
+    QDirIterator it(from, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString src = it.next();
+        QVERIFY(TestEnv::writeFile(to + src.mid(from.size()), TestEnv::readFile(src)));
+    }
+}
+
+QString show(const QJsonValue &v)
+{
+    if (v.isObject())
+        return QString::fromUtf8(QJsonDocument(v.toObject()).toJson(QJsonDocument::Compact));
+    if (v.isArray())
+        return QString::fromUtf8(QJsonDocument(v.toArray()).toJson(QJsonDocument::Compact));
+    return QJsonDocument(QJsonArray{v}).toJson(QJsonDocument::Compact).mid(1).chopped(1);
+}
+
+// Empty when actual holds everything expected holds; else where it differs.
+QString differs(const QJsonValue &expected, const QJsonValue &actual, const QString &at)
+{
+    if (expected.isObject()) {
+        const QJsonObject e = expected.toObject(), a = actual.toObject();
+        for (auto it = e.begin(); it != e.end(); ++it) {
+            if (!a.contains(it.key()))
+                return at + "." + it.key() + ": missing";
+            if (it.key() == QLatin1String("options")) {
+                for (const QJsonValue &want : it.value().toArray()) {
+                    const QString group = want.toObject().value("group").toString();
+                    QJsonValue found;
+                    for (const QJsonValue &have : a.value("options").toArray())
+                        if (have.toObject().value("group").toString() == group)
+                            found = have;
+                    const QString d = differs(want, found, at + ".options[" + group + "]");
+                    if (!d.isEmpty())
+                        return d;
+                }
+                continue;
+            }
+            const QString d = differs(it.value(), a.value(it.key()), at + "." + it.key());
+            if (!d.isEmpty())
+                return d;
+        }
+        return QString();
+    }
+    if (expected.isArray()) {
+        const QJsonArray e = expected.toArray(), a = actual.toArray();
+        if (e.size() != a.size())
+            return at + QStringLiteral(": %1 entries, expected %2: %3").arg(a.size()).arg(e.size()).arg(show(a));
+        for (int i = 0; i < e.size(); ++i) {
+            const QString d = differs(e.at(i), a.at(i), at + QStringLiteral("[%1]").arg(i));
+            if (!d.isEmpty())
+                return d;
+        }
+        return QString();
+    }
+    if (expected.isDouble() && actual.isDouble() && qAbs(expected.toDouble() - actual.toDouble()) < 1e-9)
+        return QString();
+    return expected == actual ? QString() : at + ": " + show(actual) + ", expected " + show(expected);
+}
+
+} // namespace
+
+class TestPriceCases : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { TestEnv::initApp(); }
+    void init();
+    void cleanup();
+    void cases_data();
+    void cases();
+    void cliLeavesFileAloneWithoutSave();
+
+private:
+    QString prepare(const QString &caseDir);
+    QScopedPointer<QTemporaryDir> m_data;
+};
+
+void TestPriceCases::init()
+{
+    m_data.reset(TestEnv::freshDataFolder());
+    for (const char *key : {"vr_d", "rw_d", "swarn_b", "incExtras_b", "panelWidthChk_b"})
+        AppContext::userSettings()->remove(QLatin1String(key));
+}
+
+void TestPriceCases::cleanup()
+{
+    m_data.reset();
+    AppContext::releaseSettings();
+}
+
+// Lays out the case's data folder; returns the order file's path.
+QString TestPriceCases::prepare(const QString &caseDir)
+{
+    const QString own = caseDir + "/catalogue";
+    copyTree(QDir(own).exists() ? own : TestEnv::sourcePath("data/catalogue"), AppContext::catalogueProductsFolder);
+    if (QFile::exists(caseDir + "/lta.ini"))
+        TestEnv::writeFile(AppContext::sharedSettingsFolder + "/lta.ini", TestEnv::readFile(caseDir + "/lta.ini"));
+    if (QFile::exists(caseDir + "/user.ini")) {
+        QSettings values(caseDir + "/user.ini", QSettings::IniFormat);
+        for (const QString &key : values.allKeys())
+            AppContext::userSettings()->setValue(key, values.value(key));
+        AppContext::userSettings()->sync();
+    }
+    AppContext::setupDataFolders();   // reopen both stores on what the case wrote
+    const QJsonObject order = QJsonDocument::fromJson(TestEnv::readFile(caseDir + "/order.json")).object();
+    const QString path = AppContext::ordersFolder + order.value("orderID").toString();
+    TestEnv::writeFile(path, QJsonDocument(order).toJson(QJsonDocument::Compact));
+    return path;
+}
+
+void TestPriceCases::cases_data()
+{
+    QTest::addColumn<QString>("dir");
+    const QStringList names = QDir(kCases).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    QVERIFY(!names.isEmpty());
+    for (const QString &name : names)
+        QTest::newRow(qPrintable(name)) << kCases + "/" + name;
+}
+
+void TestPriceCases::cases()
+{
+    QFETCH(QString, dir);
+    const QString path = prepare(dir);
+    VexaOrder order;
+    order.autoSave = false;
+    QVERIFY(order.readOrderFile(path));
+    order.recalcPrices();
+    const QJsonObject report = priceReport(order);
+    const QJsonObject expected = QJsonDocument::fromJson(TestEnv::readFile(dir + "/expected.json")).object();
+    QVERIFY(!expected.isEmpty());
+    const QString d = differs(expected, report, QStringLiteral("report"));
+    QVERIFY2(d.isEmpty(), qPrintable(d));
+}
+
+void TestPriceCases::cliLeavesFileAloneWithoutSave()
+{
+    const QString path = prepare(kCases + "/retail_band_edges");
+    const QByteArray before = TestEnv::readFile(path);
+    const QString cli = QStringLiteral(LTA_BINARY_DIR "/src/lattica-cli");
+
+    QProcess p;
+    p.start(cli, {"price", "--data", AppContext::dataFolder, "CASE-EDGES"});
+    QVERIFY(p.waitForFinished(30000));
+    QCOMPARE(p.exitCode(), 0);
+    const QJsonObject report = QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+    QCOMPARE(report.value("partsPrice").toString(), QString("967.05"));
+    QCOMPARE(report.value("items").toArray().size(), 3);
+    QCOMPARE(TestEnv::readFile(path), before);
+
+    p.start(cli, {"price", "--data", AppContext::dataFolder, "--save", path});
+    QVERIFY(p.waitForFinished(30000));
+    QCOMPARE(p.exitCode(), 0);
+    const QJsonObject saved = QJsonDocument::fromJson(TestEnv::readFile(path)).object();
+    QCOMPARE(saved.value("items").toArray().at(1).toObject().value("item_price").toString(), QString("515.55"));
+
+    p.start(cli, {"price", "--data", AppContext::dataFolder, "NO-SUCH-ORDER"});
+    QVERIFY(p.waitForFinished(30000));
+    QVERIFY(p.exitCode() != 0);
+    QVERIFY(!p.readAllStandardError().isEmpty());
+}
+
+QTEST_MAIN(TestPriceCases)
+#include "tst_pricecases.moc"
