@@ -64,10 +64,10 @@ bool MailSender::sendMail(const QString &to, const QString &replyTo, const QStri
     } else {
         addField(form, QStringLiteral("text"), body);
     }
-    for (const QString &spec : attachments) {
-        const int sep = spec.indexOf(QLatin1Char(';'));
-        const QString path = sep < 0 ? spec : spec.left(sep);
-        const QString name = sep < 0 ? QString() : spec.mid(sep + 1);
+    for (const QString &entry : attachments) {
+        const int sep = entry.indexOf(QLatin1Char(';'));
+        const QString path = sep < 0 ? entry : entry.left(sep);
+        const QString name = sep < 0 ? QString() : entry.mid(sep + 1);
         auto *file = new QFile(path, form);
         if (!file->open(QIODevice::ReadOnly)) {
             qWarning() << "Mail attachment not readable" << path;
