@@ -9,6 +9,7 @@
 #include "orders/optiongroup.h"
 #include "orders/orderusers.h"
 #include "orders/vexaorder.h"
+#include "orders/orderrecord.h"
 #include "orders/orderwriter.h"
 #include "orders/vexaorderitem.h"
 
@@ -125,18 +126,18 @@ QStringList getTextList(const QJsonObject &obj, const char *key)
     return list;
 }
 
-QJsonObject optionToJson(const OptionGroup *group)
+QJsonObject optionJson(const OptionRecord &group)
 {
     QJsonObject obj;
-    putText(obj, "group", group->optionGroup());
-    putText(obj, "description", group->description());
-    putText(obj, "price", group->price());
-    putFlag(obj, "manualPrice", group->manualPrice());
-    if (group->multiple() > 1)
-        obj.insert(QLatin1String("mult"), group->multiple());
-    putFlag(obj, "added", group->isAdded());
-    putText(obj, "code", group->storedCode());
-    QVariantMap calc = group->optsCalcMap();
+    putText(obj, "group", group.group);
+    putText(obj, "description", group.description);
+    putText(obj, "price", group.price);
+    putFlag(obj, "manualPrice", group.manualPrice);
+    if (group.multiple > 1)
+        obj.insert(QLatin1String("mult"), group.multiple);
+    putFlag(obj, "added", group.added);
+    putText(obj, "code", group.code);
+    QVariantMap calc = group.calc;
     for (auto it = calc.begin(); it != calc.end();) {
         if (it.value().isNull())
             it = calc.erase(it);
@@ -144,6 +145,46 @@ QJsonObject optionToJson(const OptionGroup *group)
             ++it;
     }
     putMap(obj, "calc", calc);
+    return obj;
+}
+
+QJsonObject itemJson(const ItemRecord &item)
+{
+    QJsonObject obj;
+    putText(obj, "room", item.room);
+    putInt(obj, "width", item.width);
+    putInt(obj, "drop", item.drop);
+    putInt(obj, "fixheight", item.fixheight);
+    putFlag(obj, "inches", item.inches);
+    putFlag(obj, "inchesJ", item.inchesJob);
+    putText(obj, "controls", item.controls);
+    putText(obj, "fixType", item.fixType);
+    putText(obj, "measureType", item.measureType);
+    putFlag(obj, "turn", item.turn);
+    putText(obj, "notes", item.notes);
+    putFlag(obj, "notesInc", item.notesInc);
+    if (item.multiple > 1)
+        obj.insert(QLatin1String("mult"), item.multiple);
+    putText(obj, "product", item.product);
+    putText(obj, "supplier", item.supplier);
+    putText(obj, "range", item.range);
+    putText(obj, "color", item.color);
+    obj.insert(QLatin1String("extras_price"), money(item.extrasPrice));
+    obj.insert(QLatin1String("item_price"), money(item.itemPrice));
+    putFlag(obj, "man_price", item.manualPrice);
+    putFlag(obj, "excl", item.exclude);
+    putText(obj, "bandOverride", item.bandOverride);
+    putText(obj, "band", item.band);
+    if (!item.warnings.isEmpty())
+        obj.insert(QLatin1String("warnings"), QJsonArray::fromStringList(item.warnings));
+    putText(obj, "btypeCode", item.btypeCode);
+    putText(obj, "fabricCode", item.fabricCode);
+    putMap(obj, "calc", item.calc);
+    putMap(obj, "data", item.data);
+    QJsonArray options;
+    for (const OptionRecord &group : item.options)
+        options.append(optionJson(group));
+    obj.insert(QLatin1String("options"), options);
     return obj;
 }
 
@@ -205,93 +246,135 @@ bool orderFileExists(const QString &orderID)
 
 } // namespace
 
-QJsonObject VexaOrder::itemToJson(const VexaOrderItem *item) const
+QJsonObject orderRecordJson(const OrderRecord &o)
 {
     QJsonObject obj;
-    putText(obj, "room", item->room());
-    putInt(obj, "width", item->bl_width());
-    putInt(obj, "drop", item->bl_drop());
-    putInt(obj, "fixheight", item->bl_fixheight());
-    putFlag(obj, "inches", item->bl_inches());
-    putFlag(obj, "inchesJ", item->bl_inchesJob());
-    putText(obj, "controls", item->bl_controls());
-    putText(obj, "fixType", item->bl_fixType());
-    putText(obj, "measureType", item->bl_measureType());
-    putFlag(obj, "turn", item->turn);
-    putText(obj, "notes", item->bl_notes());
-    putFlag(obj, "notesInc", item->bl_notesInc());
-    if (item->bl_multiple() > 1)
-        obj.insert(QLatin1String("mult"), item->bl_multiple());
-    putText(obj, "product", item->bl_product());
-    putText(obj, "supplier", item->bl_supplier());
-    putText(obj, "range", item->bl_range());
-    putText(obj, "color", item->bl_color());
-    obj.insert(QLatin1String("extras_price"), money(item->extras_price()));
-    obj.insert(QLatin1String("item_price"), money(item->item_price()));
-    putFlag(obj, "man_price", item->manualPrice());
-    putFlag(obj, "excl", item->bl_exclude());
-    putText(obj, "bandOverride", item->bl_bandOverride());
-    putText(obj, "band", item->bl_band());
-    if (!item->m_warnings().isEmpty())
-        obj.insert(QLatin1String("warnings"), QJsonArray::fromStringList(item->m_warnings()));
-    putText(obj, "btypeCode", item->btypeCode);
-    putText(obj, "fabricCode", item->fabricCode);
-    putMap(obj, "calc", item->calcMap());
-    putMap(obj, "data", item->dataMap());
-    QJsonArray options;
-    for (const OptionGroup *group : *item->optionsModel()) {
-        if (group->isStored())
-            options.append(optionToJson(group));
+    obj.insert(QLatin1String("orderID"), o.orderID.trimmed());
+    putText(obj, "manOrderID", o.manOrderID);
+    putDate(obj, "sentDate", o.sentDate);
+    putText(obj, "custAddr", o.custAddress);
+    putText(obj, "custName", o.custName);
+    putText(obj, "custAdd", o.custAddr);
+    putText(obj, "custPcode", o.custPcode);
+    putText(obj, "custPhone", o.custPhone);
+    putText(obj, "custEmail", o.custEmail);
+    putInt(obj, "mailCheckResult", o.mailCheckResult);
+    putText(obj, "jobNotes", o.jobNotes);
+    putText(obj, "orderNotes", o.orderNotes);
+    putText(obj, "quoteNotes", o.quoteNotes);
+    putDecimal(obj, "fitting", o.fitting);
+    putDecimal(obj, "discount", o.discount);
+    putDecimal(obj, "deposit", o.deposit);
+    putText(obj, "paytype", o.paytype);
+    putDecimal(obj, "finalPrice", o.finalPrice);
+    putText(obj, "sig", o.signature);
+    putFlag(obj, "confirm", o.confirmed);
+    putDate(obj, "date", o.date);
+    if (o.appointment.isValid()) {
+        putDate(obj, "apmnt", o.appointment);
+        putInt(obj, "apmins", o.apmins);
+        putText(obj, "apType", o.apType);
     }
-    obj.insert(QLatin1String("options"), options);
+    putFlag(obj, "toCust", o.toCust);
+    putFlag(obj, "itmPrc", o.perItemPrice);
+    putFlag(obj, "exVat", o.exVat);
+    putFlag(obj, "agreeChk", o.agreeChk);
+    putText(obj, "xto", o.xto);
+    putText(obj, "xfrom", o.xfrom);
+    putText(obj, "otid", o.otid);
+    putText(obj, "supplierRcpt", o.supplierRcpt);
+    putMap(obj, "props", o.properties);
+    if (!o.items.isEmpty()) {
+        QJsonArray items;
+        for (const ItemRecord &item : o.items)
+            items.append(itemJson(item));
+        obj.insert(QLatin1String("items"), items);
+    }
     return obj;
+}
+
+OrderRecord VexaOrder::record() const
+{
+    OrderRecord o;
+    o.orderID = orderID();
+    o.manOrderID = manOrderID();
+    o.sentDate = sentDate();
+    o.custAddress = custAddress();
+    o.custName = custName();
+    o.custAddr = custAddr();
+    o.custPcode = custPcode();
+    o.custPhone = custPhone();
+    o.custEmail = custEmail();
+    o.mailCheckResult = mailCheckResult();
+    o.jobNotes = jobNotes();
+    o.orderNotes = orderNotes();
+    o.quoteNotes = quoteNotes();
+    o.fitting = fittingCost();
+    o.discount = discount();
+    o.deposit = deposit();
+    o.finalPrice = balance();
+    o.paytype = paytype();
+    o.signature = signature();
+    o.confirmed = confirmed();
+    o.date = date();
+    o.appointment = appointment();
+    o.apmins = apmins();
+    o.apType = apType();
+    o.toCust = sendEmailToCustomer();
+    o.perItemPrice = perItemPrice();
+    o.exVat = exVat();
+    o.agreeChk = agreeChk();
+    o.xto = xto;
+    o.xfrom = xfrom;
+    o.otid = otid;
+    o.supplierRcpt = supplierRcpt;
+    o.properties = properties();
+    o.items.reserve(m_orderItemsModel->count());
+    for (const VexaOrderItem *item : *m_orderItemsModel) {
+        ItemRecord r;
+        r.room = item->room();
+        r.width = item->bl_width();
+        r.drop = item->bl_drop();
+        r.fixheight = item->bl_fixheight();
+        r.inches = item->bl_inches();
+        r.inchesJob = item->bl_inchesJob();
+        r.controls = item->bl_controls();
+        r.fixType = item->bl_fixType();
+        r.measureType = item->bl_measureType();
+        r.turn = item->turn;
+        r.notes = item->bl_notes();
+        r.notesInc = item->bl_notesInc();
+        r.multiple = item->bl_multiple();
+        r.product = item->bl_product();
+        r.supplier = item->bl_supplier();
+        r.range = item->bl_range();
+        r.color = item->bl_color();
+        r.extrasPrice = item->extras_price();
+        r.itemPrice = item->item_price();
+        r.manualPrice = item->manualPrice();
+        r.exclude = item->bl_exclude();
+        r.bandOverride = item->bl_bandOverride();
+        r.band = item->bl_band();
+        r.warnings = item->m_warnings();
+        r.btypeCode = item->btypeCode;
+        r.fabricCode = item->fabricCode;
+        r.calc = item->calcMap();
+        r.data = item->dataMap();
+        for (const OptionGroup *group : *item->optionsModel()) {
+            if (!group->isStored())
+                continue;
+            r.options.append(OptionRecord{group->optionGroup(), group->description(), group->price(),
+                                          group->storedCode(), group->manualPrice(), group->isAdded(),
+                                          group->multiple(), group->optsCalcMap()});
+        }
+        o.items.append(r);
+    }
+    return o;
 }
 
 QJsonObject VexaOrder::toJson() const
 {
-    QJsonObject obj;
-    obj.insert(QLatin1String("orderID"), orderID().trimmed());
-    putText(obj, "manOrderID", manOrderID());
-    putDate(obj, "sentDate", sentDate());
-    putText(obj, "custAddr", custAddress());
-    putText(obj, "custName", custName());
-    putText(obj, "custAdd", custAddr());
-    putText(obj, "custPcode", custPcode());
-    putText(obj, "custPhone", custPhone());
-    putText(obj, "custEmail", custEmail());
-    putInt(obj, "mailCheckResult", mailCheckResult());
-    putText(obj, "jobNotes", jobNotes());
-    putText(obj, "orderNotes", orderNotes());
-    putText(obj, "quoteNotes", quoteNotes());
-    putDecimal(obj, "fitting", fittingCost());
-    putDecimal(obj, "discount", discount());
-    putDecimal(obj, "deposit", deposit());
-    putText(obj, "paytype", paytype());
-    putDecimal(obj, "finalPrice", balance());
-    putText(obj, "sig", signature());
-    putFlag(obj, "confirm", confirmed());
-    putDate(obj, "date", date());
-    if (appointment().isValid()) {
-        putDate(obj, "apmnt", appointment());
-        putInt(obj, "apmins", apmins());
-        putText(obj, "apType", apType());
-    }
-    putFlag(obj, "toCust", sendEmailToCustomer());
-    putFlag(obj, "itmPrc", perItemPrice());
-    putFlag(obj, "exVat", exVat());
-    putFlag(obj, "agreeChk", agreeChk());
-    putText(obj, "xto", xto);
-    putText(obj, "xfrom", xfrom);
-    putText(obj, "otid", otid);
-    putText(obj, "supplierRcpt", supplierRcpt);
-    putMap(obj, "props", properties());
-    if (!m_orderItemsModel->isEmpty()) {
-        QJsonArray items;
-        for (const VexaOrderItem *item : *m_orderItemsModel)
-            items.append(itemToJson(item));
-        obj.insert(QLatin1String("items"), items);
-    }
-    return obj;
+    return orderRecordJson(record());
 }
 
 VexaOrderItem *VexaOrder::itemFromJson(const QJsonObject &obj)
@@ -440,7 +523,12 @@ bool VexaOrder::saveInBackground()
     if (inProgress.isEmpty() || QFileInfo::exists(AppContext::stateFolder(ForPosting) + orderID()))
         return saveOrder();
     QPointer<VexaOrder> self(this);
-    OrderWriter::instance().write(inProgress, QJsonDocument(toJson()).toJson(QJsonDocument::Compact),
+    // only the snapshot is taken here; the writer thread makes the file content
+    const OrderRecord snapshot = record();
+    OrderWriter::instance().write(inProgress,
+                                  [snapshot] {
+                                      return QJsonDocument(orderRecordJson(snapshot)).toJson(QJsonDocument::Compact);
+                                  },
                                   [self](bool ok) {
                                       if (ok)
                                           return;

@@ -42,16 +42,21 @@ bool OrderWriter::commit(const QString &path, const QByteArray &bytes)
 
 void OrderWriter::write(const QString &path, const QByteArray &bytes, std::function<void(bool)> done)
 {
+    write(path, [bytes] { return bytes; }, std::move(done));
+}
+
+void OrderWriter::write(const QString &path, std::function<QByteArray()> content, std::function<void(bool)> done)
+{
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         for (Job &job : m_jobs) {
             if (job.path == path) {
-                job.bytes = bytes;
+                job.content = std::move(content);
                 job.done = std::move(done);
                 return;
             }
         }
-        m_jobs.push_back(Job{path, bytes, std::move(done)});
+        m_jobs.push_back(Job{path, std::move(content), std::move(done)});
     }
     m_wake.notify_one();
 }
@@ -76,7 +81,7 @@ void OrderWriter::run()
         m_jobs.pop_front();
         m_busy = true;
         lock.unlock();
-        const bool ok = commit(job.path, job.bytes);
+        const bool ok = commit(job.path, job.content());
         if (job.done)
             job.done(ok);
         lock.lock();

@@ -24,6 +24,8 @@ public:
     // Queues bytes for path. done(ok) runs on the writer thread after the
     // commit (not for a version replaced by a later one).
     void write(const QString &path, const QByteArray &bytes, std::function<void(bool)> done = {});
+    // The same, with the content made on the writer thread.
+    void write(const QString &path, std::function<QByteArray()> content, std::function<void(bool)> done = {});
     // Returns once everything queued so far is committed (or failed).
     void flush();
 
@@ -39,7 +41,7 @@ private:
     struct Job
     {
         QString path;
-        QByteArray bytes;
+        std::function<QByteArray()> content;
         std::function<void(bool)> done;
     };
     std::mutex m_mutex;

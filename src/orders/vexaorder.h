@@ -15,6 +15,7 @@
 class OptionGroup;
 class OrderSortFilterProxyModel;
 class ProductDb;
+struct OrderRecord;
 struct PriceSettings;
 class QQmlContext;
 class QQmlVariantListModel;
@@ -112,6 +113,8 @@ public:
 
     // The order file: the order object as written and read.
     QJsonObject toJson() const;
+    // A plain copy of what the order file holds.
+    OrderRecord record() const;
     void readJson(const QJsonObject &obj);
     // Reads one order file into the order; false (order untouched) when the
     // file cannot be read or parsed.
@@ -249,7 +252,6 @@ private:
     // While every item is reprocessed, the totals and the save run once at
     // the end instead of after each item.
     bool m_repricing = false;
-    QJsonObject itemToJson(const VexaOrderItem *item) const;
     VexaOrderItem *itemFromJson(const QJsonObject &obj);
 
     QQmlObjectListModel<VexaOrderItem> *m_orderItemsModel;
