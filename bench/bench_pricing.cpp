@@ -7,10 +7,10 @@
 #include "models/qqmlobjectlistmodel.h"
 #include "orders/vexaorder.h"
 #include "orders/vexaorderitem.h"
+#include "pricing/catalogue.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
@@ -23,17 +23,6 @@
 #include <vector>
 
 namespace {
-
-void copyTree(const QString &from, const QString &to)
-{
-    QDirIterator it(from, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString src = it.next();
-        const QString dst = to + src.mid(from.size());
-        QDir().mkpath(QFileInfo(dst).absolutePath());
-        QFile::copy(src, dst);
-    }
-}
 
 struct Choice
 {
@@ -117,7 +106,7 @@ int main(int argc, char *argv[])
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
 
     AppContext::setupDataFolders();
-    copyTree(QStringLiteral(LTA_SOURCE_DIR "/data/catalogue"), AppContext::catalogueProductsFolder);
+    Catalogue::installFrom(QStringLiteral(LTA_SOURCE_DIR "/data/catalogue"));
 
     {
         VexaOrder order;

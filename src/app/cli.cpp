@@ -28,6 +28,8 @@ std::vector<Command> commands()
         {{QStringLiteral("orders"), QStringLiteral("list")},
          QStringLiteral("orders list [--data DIR] [--state received|inprogress|topost|sent|backup]"), cliOrdersList},
         {{QStringLiteral("price")}, QStringLiteral("price [--data DIR] [--save] FILE_OR_ID"), cliPrice},
+        {{QStringLiteral("catalogue"), QStringLiteral("install")},
+         QStringLiteral("catalogue install [--data DIR] FOLDER"), cliCatalogueInstall},
         {{QStringLiteral("seal-credentials")},
          QStringLiteral("seal-credentials [KEY_ID SECRET MAIL_CREDENTIAL]   (else three lines on stdin)"),
          cliSealCredentials},

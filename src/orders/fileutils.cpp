@@ -95,6 +95,21 @@ bool backupCopy(const QString &src, const QString &dst)
     return true;
 }
 
+bool removeOrderFile(const QString &path)
+{
+    if (!backupCopy(path)) {
+        qCritical() << "deleteOrder: no backup, order kept:" << AppContext::lastFileError;
+        return false;
+    }
+    QFile f(path);
+    if (!f.remove()) {
+        qCritical() << "Failed to delete" << path << f.errorString();
+        return false;
+    }
+    qDebug() << "Deleted " << path;
+    return true;
+}
+
 bool moveFile(const QString &src, const QString &dst, bool backup)
 {
     OrderWriter::instance().flush();

@@ -17,6 +17,9 @@ bool moveFile(const QString &src, const QString &dst, bool backup);
 bool backupCopy(const QString &src, const QString &dst = QString());
 // The backup name for a file: orders folder + "b/" + its name + "-b".
 QString backupPath(const QString &file);
+// Deletes an order file after putting a copy in the backup folder; the file
+// stays when no backup could be made. Failures are logged.
+bool removeOrderFile(const QString &path);
 // Sets the modification (and access) time; a null time means now.
 bool setModified(const QString &path, const QDateTime &time = QDateTime());
 // The value of one member of the JSON object held in a file; undefined when

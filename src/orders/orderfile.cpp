@@ -651,17 +651,7 @@ bool VexaOrder::deleteOrder(const QString &orderIDArg, VexaOrder::OrderState ost
         qCritical() << "Failed to find order in any folder" << orderIDArg;
         return false;
     }
-    if (!backupCopy(path)) {
-        qCritical() << "deleteOrder: no backup, order kept:" << AppContext::lastFileError;
-        return false;
-    }
-    QFile f(path);
-    if (!f.remove()) {
-        qCritical() << "Failed to delete" << path << f.errorString();
-        return false;
-    }
-    qDebug() << "Deleted " << path;
-    return true;
+    return removeOrderFile(path);
 }
 
 bool VexaOrder::markAsSent(const QString &orderIDArg)

@@ -193,16 +193,7 @@ bool SavedOrders::deleteOrder(const QString &orderID)
         qCritical() << "Failed to find order in any folder" << orderID;
         return false;
     }
-    if (!backupCopy(path)) {
-        qCritical() << "deleteOrder: no backup, order kept:" << AppContext::lastFileError;
-        return false;
-    }
-    QFile f(path);
-    if (!f.remove()) {
-        qCritical() << "Failed to delete" << path << f.errorString();
-        return false;
-    }
-    return true;
+    return removeOrderFile(path);
 }
 
 void SavedOrders::setUserList()

@@ -3,7 +3,9 @@
 #include "app/appcontext.h"
 #include "app/appsettings.h"
 
+#include <QDebug>
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSettings>
@@ -122,6 +124,27 @@ QStringList measureTypes(const ProductSettings &settings, const QString &standar
     if (settings.incStdMeasures)
         return settings.measures + standard;
     return settings.measures;
+}
+
+int installFrom(const QString &source)
+{
+    const QString from = QDir(source).absolutePath();
+    const QString to = root();
+    int copied = 0;
+    QDirIterator it(from, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString src = it.next();
+        const QString dst = to + src.mid(from.size());
+        QDir().mkpath(QFileInfo(dst).absolutePath());
+        if (QFileInfo::exists(dst))
+            QFile::remove(dst);
+        if (!QFile::copy(src, dst)) {
+            qCritical() << "Failed to install catalogue file" << dst;
+            return -1;
+        }
+        ++copied;
+    }
+    return copied;
 }
 
 } // namespace Catalogue

@@ -31,6 +31,11 @@ QString prodIniPath(const QString &product);
 // The setting.ini that adjusts a price table: next to it.
 QString settingIniPath(const QString &tablePath);
 
+// Copies a catalogue (a folder of product folders, such as the sample that
+// ships with the program) into the products folder, replacing files of the
+// same name. Returns the number of files copied, or -1 when one failed.
+int installFrom(const QString &source);
+
 // Base names of the "*.csv" files (files only) in a folder, in the order
 // the file system gives them; empty for a missing folder.
 QStringList csvBaseNames(const QString &folder);

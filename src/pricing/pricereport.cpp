@@ -7,6 +7,7 @@
 #include "orders/optiongroup.h"
 #include "orders/vexaorder.h"
 #include "orders/vexaorderitem.h"
+#include "pricing/catalogue.h"
 #include "pricing/margins.h"
 
 #include <QFileInfo>
@@ -82,5 +83,20 @@ int cliPrice(CliCall &call)
         return 1;
     }
     call.out << QString::fromUtf8(QJsonDocument(priceReport(order)).toJson(QJsonDocument::Compact)) << '\n';
+    return 0;
+}
+
+int cliCatalogueInstall(CliCall &call)
+{
+    if (call.args.size() != 1 || !QFileInfo(call.args.first()).isDir()) {
+        call.err << "usage: lattica-cli catalogue install [--data DIR] FOLDER\n";
+        return 2;
+    }
+    const int copied = Catalogue::installFrom(call.args.first());
+    if (copied < 0) {
+        call.err << "lattica-cli: the catalogue could not be installed in " << Catalogue::root() << '\n';
+        return 1;
+    }
+    call.out << copied << " catalogue files installed in " << Catalogue::root() << '\n';
     return 0;
 }

@@ -12,3 +12,6 @@ QJsonObject priceReport(const VexaOrder &order);
 
 // lattica-cli price [--data DIR] [--save] FILE_OR_ID
 int cliPrice(CliCall &call);
+
+// lattica-cli catalogue install [--data DIR] FOLDER
+int cliCatalogueInstall(CliCall &call);

@@ -8,10 +8,10 @@
 #include "app/appsettings.h"
 #include "models/qqmlobjectlistmodel.h"
 #include "orders/vexaorder.h"
+#include "pricing/catalogue.h"
 #include "pricing/pricereport.h"
 #include "testenv.h"
 
-#include <QDirIterator>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
@@ -20,15 +20,6 @@
 namespace {
 
 const QString kCases = QStringLiteral(LTA_SOURCE_DIR "/tests/pricing/cases");
-
-void copyTree(const QString &from, const QString &to)
-{
-    QDirIterator it(from, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString src = it.next();
-        QVERIFY(TestEnv::writeFile(to + src.mid(from.size()), TestEnv::readFile(src)));
-    }
-}
 
 QString show(const QJsonValue &v)
 {
@@ -117,7 +108,8 @@ void TestPriceCases::cleanup()
 QString TestPriceCases::prepare(const QString &caseDir)
 {
     const QString own = caseDir + "/catalogue";
-    copyTree(QDir(own).exists() ? own : TestEnv::sourcePath("data/catalogue"), AppContext::catalogueProductsFolder);
+    if (Catalogue::installFrom(QDir(own).exists() ? own : TestEnv::sourcePath("data/catalogue")) <= 0)
+        return QString();   // the callers' reads then fail
     if (QFile::exists(caseDir + "/lta.ini"))
         TestEnv::writeFile(AppContext::sharedSettingsFolder + "/lta.ini", TestEnv::readFile(caseDir + "/lta.ini"));
     if (QFile::exists(caseDir + "/user.ini")) {
