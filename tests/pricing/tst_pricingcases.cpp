@@ -74,50 +74,41 @@ class PricingCases : public QObject
     Q_OBJECT
 
 private slots:
-    void csvDialect_data()
+    void cases_data()
     {
         QTest::addColumn<QString>("folder");
-        const QStringList cases = QDir(kData).entryList({QStringLiteral("csv_*")}, QDir::Dirs, QDir::Name);
-        QVERIFY(cases.size() >= 5);
-        for (const QString &c : cases)
-            QTest::newRow(qPrintable(c)) << kData + '/' + c;
-    }
-    void csvDialect()
-    {
-        QFETCH(QString, folder);
-        const QJsonObject expected = readJson(folder + "/expected.json");
-        const QString path = folder + '/' + expected.value(QLatin1String("path")).toString(QStringLiteral("table.csv"));
-        const QString fileName = path.endsWith(QLatin1String(".csv")) ? path : path + ".csv";
-        expectCritical(expected, QStringLiteral("%TABLE%"), fileName);
-        const CsvTable table(path);
-        QCOMPARE(table.fileName(), fileName);
-        QCOMPARE(table.headers(), toStrings(expected.value(QLatin1String("headers"))));
-        QVector<QStringList> rows;
-        for (const QJsonValue &row : expected.value(QLatin1String("rows")).toArray())
-            rows.append(toStrings(row));
-        QCOMPARE(table.rows(), rows);
-    }
-    void priceCases_data()
-    {
-        QTest::addColumn<QString>("folder");
-        QTest::addColumn<int>("call");
+        QTest::addColumn<int>("call"); // -1: a CSV dialect case (table.csv and expected.json)
         int count = 0;
         for (const QString &c : QDir(kData).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
             const QString folder = kData + '/' + c;
-            if (!QFile::exists(folder + "/input.json"))
-                continue;
             const int calls = readJson(folder + "/input.json").value(QLatin1String("calls")).toArray().size();
-            QVERIFY2(calls > 0 && calls == readJson(folder + "/expected.json").value(QLatin1String("results")).toArray().size(),
-                     qPrintable(c));
+            QVERIFY2(calls == readJson(folder + "/expected.json").value(QLatin1String("results")).toArray().size(), qPrintable(c));
+            QVERIFY2((calls > 0) != c.startsWith(QLatin1String("csv_")), qPrintable(c));
+            if (calls == 0)
+                QTest::newRow(qPrintable(c)) << folder << -1;
             for (int i = 0; i < calls; ++i, ++count)
                 QTest::newRow(qPrintable(QStringLiteral("%1#%2").arg(c).arg(i + 1))) << folder << i;
         }
         QVERIFY(count >= 40);
     }
-    void priceCases()
+    void cases()
     {
         QFETCH(QString, folder);
         QFETCH(int, call);
+        if (call < 0) {
+            const QJsonObject expected = readJson(folder + "/expected.json");
+            const QString path = folder + '/' + expected.value(QLatin1String("path")).toString(QStringLiteral("table.csv"));
+            const QString fileName = path.endsWith(QLatin1String(".csv")) ? path : path + ".csv";
+            expectCritical(expected, QStringLiteral("%TABLE%"), fileName);
+            const CsvTable table(path);
+            QCOMPARE(table.fileName(), fileName);
+            QCOMPARE(table.headers(), toStrings(expected.value(QLatin1String("headers"))));
+            QVector<QStringList> rows;
+            for (const QJsonValue &row : expected.value(QLatin1String("rows")).toArray())
+                rows.append(toStrings(row));
+            QCOMPARE(table.rows(), rows);
+            return;
+        }
         const QJsonObject input = readJson(folder + "/input.json");
         const QJsonObject args = input.value(QLatin1String("calls")).toArray().at(call).toObject();
         const QJsonObject expected = readJson(folder + "/expected.json").value(QLatin1String("results")).toArray().at(call).toObject();

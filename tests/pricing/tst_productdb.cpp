@@ -118,24 +118,6 @@ private slots:
         QCOMPARE(allRows(db), before);
         QVERIFY(!dbmod());
     }
-    void mergingIgnoresCase()
-    {
-        ProductDb db(ProductDb::defaultPath(), "test-merge");
-        QVERIFY(db.addSupplier("Shutters", "harbour shutters") && db.addSupplier("Shutters", "Local Joiner"));
-        QVERIFY(db.addColour("Shutters", "Harbour Shutters", "Classic", "PURE WHITE"));
-        QVERIFY(db.addColour("Shutters", "Harbour Shutters", "Classic", "Sage"));
-        // The lists as filled from the catalogue's supplier files and range table.
-        QStringList suppliers{"", "Harbour Shutters", "Northgate"};
-        db.suppliers("Shutters", suppliers);
-        QCOMPARE(suppliers, (QStringList{"", "Harbour Shutters", "Northgate", "Local Joiner"}));
-        QStringList colours{"Pure White", "Cream"};
-        db.colours("Shutters", "Harbour Shutters", "Classic", colours);
-        QCOMPARE(colours, (QStringList{"Pure White", "Cream", "Sage"}));
-        // Names are matched exactly in the database itself.
-        QStringList none;
-        db.colours("shutters", "Harbour Shutters", "Classic", none);
-        QVERIFY(none.isEmpty());
-    }
     void openFailure()
     {
         QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("^Failed to open products db "));

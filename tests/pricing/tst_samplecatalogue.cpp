@@ -6,7 +6,6 @@
 #include "pricing/csvtable.h"
 #include "testenv.h"
 
-#include <QDirIterator>
 #include <QtTest>
 
 namespace {
@@ -124,16 +123,6 @@ private slots:
         const QStringList handles = Catalogue::csvBaseNames(Catalogue::extrasFolder("Perfect Fit Blinds"));
         for (const char *g : {"Handle Type", "Handle Location", "Handle Colour", "Handle Packer", "Door Handle Colour"})
             QVERIFY2(handles.contains(g), g);
-    }
-    void settingsFiles()
-    {
-        for (const QString &product : products()) {
-            const Catalogue::ProductSettings s = Catalogue::productSettings(product);
-            QVERIFY2(!s.measures.isEmpty(), qPrintable(product));
-            for (const QString &supplier : Catalogue::csvBaseNames(Catalogue::rangesFolder(product)))
-                QVERIFY2(!s.supplierNotes(supplier).isEmpty(), qPrintable(supplier));
-        }
-        QVERIFY(Catalogue::productSettings(kShutters).incStdMeasures);
     }
 };
 
