@@ -41,22 +41,19 @@ private slots:
         QCOMPARE(table.lookup("oak", "band"), QString());
         QCOMPARE(table.lookup("Cream", "band"), QString()); // only the first field is a key
         QCOMPARE(table.distinctColumn("Range"), (QStringList{"Classic", "Oak"}));
-        QCOMPARE(table.distinctColumn("colour"), (QStringList{"White", "Cream", ""}));
         QCOMPARE(table.distinctWhere("range", "Classic", "band"), (QStringList{"A", "B", "D"}));
-        QVERIFY(table.distinctWhere("range", "Oak", "missing").isEmpty());
-        QCOMPARE(table.column(3), (QStringList{"1200", "", "900", "1500", "900"}));
         QCOMPARE(table.cell(2, 2), QStringLiteral("C"));
         QCOMPARE(table.cell(5, 0) + table.cell(0, 9) + table.cell(-1, 0), QString());
     }
+
     void folderListingAndPaths()
     {
         QTemporaryDir dir;
         for (const char *name : {"Acme.csv", "Best Blinds.csv", "notes.txt", "old.csv.bak", "x.csvfile"})
             TestEnv::writeFile(dir.path() + '/' + name, "a,b\n1,2\n");
         QDir().mkpath(dir.path() + "/folder.csv");
-        QStringList names = Catalogue::csvBaseNames(dir.path());
-        names.sort();
-        QCOMPARE(names, (QStringList{"Acme", "Best Blinds"}));
+        const QStringList names = Catalogue::csvBaseNames(dir.path());
+        QVERIFY2(names.size() == 2 && names.contains("Acme") && names.contains("Best Blinds"), qPrintable(names.join(',')));
         QVERIFY(Catalogue::csvBaseNames(dir.path() + "/missing").isEmpty());
 
         AppContext::catalogueProductsFolder = QStringLiteral("/cat");
@@ -65,6 +62,7 @@ private slots:
         QCOMPARE(Catalogue::settingIniPath(Catalogue::optionBandPriceTablePath("Shutters", "Motor", "A")),
                  QStringLiteral("/cat/Shutters/Extras/Prices/setting.ini"));
     }
+
     void productSettings()
     {
         QTemporaryDir dir;
@@ -82,6 +80,7 @@ private slots:
         for (const char *product : {"Empty", "Missing"})
             QCOMPARE(Catalogue::measureTypes(Catalogue::productSettings(product), "Recess,Exact"), (QStringList{"Recess", "Exact"}));
     }
+
     void priceSettingsFromStores()
     {
         // (trade discount, markup and a numeric VAT rate are read by the trade case of tst_pricecases)
@@ -99,6 +98,7 @@ private slots:
         AppContext::sharedSettings()->setValue("vat_rate", "true");
         QCOMPARE(PriceSettings::fromSettings(true).tradeVatRate, 1.0);
     }
+
     void rangeTableKeptLoaded()
     {
         QTemporaryDir dir;
@@ -110,7 +110,6 @@ private slots:
         QStringList warnings;
         const PriceSettings settings;
         QCOMPARE(BandPrice::checkRange(item, loaded, warnings, settings).band, QStringLiteral("A"));
-        QVERIFY(loaded.has_value());
 
         // The loaded table is used as it is until the order drops it.
         TestEnv::writeFile(file, "Range,Band,Max Width\nClassic,B,2000\n");

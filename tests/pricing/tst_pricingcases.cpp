@@ -18,13 +18,7 @@ const QString kData = TestEnv::sourcePath(QStringLiteral("tests/pricing/data"));
 
 QJsonObject readJson(const QString &path) { return QJsonDocument::fromJson(TestEnv::readFile(path)).object(); }
 
-QStringList toStrings(const QJsonValue &value)
-{
-    QStringList result;
-    for (const QJsonValue &v : value.toArray())
-        result.append(v.toString());
-    return result;
-}
+QStringList toStrings(const QJsonValue &value) { return value.toVariant().toStringList(); }
 
 PriceSettings applySettings(PriceSettings s, const QJsonObject &o)
 {
@@ -91,6 +85,7 @@ private slots:
         }
         QVERIFY(count >= 40);
     }
+
     void cases()
     {
         QFETCH(QString, folder);

@@ -1,5 +1,6 @@
-// The database of names added by hand: schema, placeholders, refusals and
-// merging with the catalogue's own names.
+// The database of names added by hand: schema, placeholders and refusals.
+// (Merging with the catalogue's own names is checked through the order in
+// tst_selection.)
 #include "app/appcontext.h"
 #include "app/appsettings.h"
 #include "pricing/productdb.h"
@@ -42,6 +43,7 @@ private slots:
         m_data.reset(TestEnv::freshDataFolder());
         AppContext::userSettings()->remove("dbmod");
     }
+
     void cleanup()
     {
         AppContext::releaseSettings();
@@ -66,6 +68,7 @@ private slots:
         ProductDb again;
         QCOMPARE(again.products(), QStringList{"Shutters"});
     }
+
     void addChainRemovesPlaceholders()
     {
         ProductDb db(ProductDb::defaultPath(), "test-chain");
@@ -95,19 +98,20 @@ private slots:
         QVERIFY(q.exec("SELECT count(*) FROM Products WHERE product IS NULL OR supplier IS NULL") && q.next());
         QCOMPARE(q.value(0).toInt(), 0);
     }
+
     void duplicatesRefused_data()
     {
-        QTest::addColumn<QString>("type");
-        QTest::addColumn<QString>("name");
-        QTest::newRow("product") << "product" << "P2";
-        QTest::newRow("supplier") << "supplier" << "S2";
-        QTest::newRow("range") << "range" << "R2";
-        QTest::newRow("colour") << "colour" << "Oak";
+        QTest::addColumn<QString>("name"); // added again as the type the row is named after
+        QTest::newRow("product") << "P2";
+        QTest::newRow("supplier") << "S2";
+        QTest::newRow("range") << "R2";
+        QTest::newRow("colour") << "Oak";
     }
+
     void duplicatesRefused()
     {
-        QFETCH(QString, type);
         QFETCH(QString, name);
+        const QString type = QString::fromLatin1(QTest::currentDataTag());
         ProductDb db(ProductDb::defaultPath(), "test-dup");
         // Placeholders that a refused add must leave alone.
         QVERIFY(db.addColour("P", "S", "R", "Oak") && db.addProduct("P2") && db.addSupplier("P", "S2") && db.addRange("P", "S", "R2"));
@@ -118,6 +122,7 @@ private slots:
         QCOMPARE(allRows(db), before);
         QVERIFY(!dbmod());
     }
+
     void openFailure()
     {
         QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("^Failed to open products db "));
