@@ -496,6 +496,20 @@ private slots:
         QCOMPARE(group("Build Out")->descList(), (QStringList{"", "Special"}));
     }
 
+    void optionControls()
+    {
+        AppContext::userSettings()->setValue(QStringLiteral("cntlr_sl"), QStringLiteral("Chain left,Chain right"));
+        writeTable(kOpt + "/Extras/Control Type.csv", kHeader + "Tilt rod,CT1,fixed,0,,\nHidden,CT2,fixed,9,,\n");
+        newSizedItem(1000, 1000);
+        m_order->optionSelected(QStringLiteral("Control Type"), QStringLiteral("Hidden"), -1);
+        m_order->addBlind(QStringLiteral("Hall"));   // an item with no control group
+        QCOMPARE(m_order->optionControls(0), (QStringList{"", "Tilt rod", "Hidden"}));
+        QCOMPARE(m_order->optionSelectedControl(0), QStringLiteral("Hidden"));
+        QCOMPARE(m_order->optionControls(1).mid(0, 3), (QStringList{" ", "Chain left", "Chain right"}));
+        QCOMPARE(m_order->optionSelectedControl(1), QString());
+        QVERIFY(m_order->optionControls(7).isEmpty());
+    }
+
 private:
     VexaOrderItem *newItem(const QString &product = kFrag)
     {
