@@ -246,8 +246,6 @@ private slots:
         QCOMPARE(saved.infoText("Q2", O::Received),
                  QStringLiteral("<h6>Q2 <font color=\"black\" >Transferred Order</font></h6><font color=\"#404142\" "
                                 "size=\"3\">From: Bob<h5><u>Customer</u></h5>Ann</font>"));
-        writeOrder(O::ForTransfer, "Q3", {{"xto", "22"}, {"xfrom", "21"}, {"custEmail", "a@b.c"}});
-        QVERIFY(saved.infoText("Q3", O::ForTransfer).endsWith("<br>To: Sue<h5><u>Customer</u></h5><br>a@b.c</font>"));
         const QString uuid = QStringLiteral("0f8fad5b-d9cb-469f-a165-70867728950e");
         writeOrder(O::Posted, uuid, {{"supplierRcpt", "R"}});
         QCOMPARE(saved.infoText(uuid, O::Posted), QStringLiteral("<h5><u>Customer</u></h5></font>"));
