@@ -49,161 +49,154 @@ private slots:
     void init() { m_data.reset(TestEnv::freshDataFolder()); }
     void cleanup() { m_data.reset(); }
 
-    void fixtureRoundTrip_data();
-    void fixtureRoundTrip();
+    void fixtureRoundTrip_data()
+    {
+        QTest::addColumn<QString>("name");
+        const QStringList cases = QDir(TestEnv::sourcePath(QStringLiteral("tests/orders/data")))
+                                      .entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+        QVERIFY(cases.size() >= 6);
+        for (const QString &c : cases)
+            QTest::newRow(qPrintable(c)) << c;
+    }
+
+    // The input, read as the application reads an in-progress order and saved
+    // again, gives exactly the expected file.
+    void fixtureRoundTrip()
+    {
+        QFETCH(QString, name);
+        const QString id = QJsonDocument::fromJson(fixture(name, "expected.json")).object().value("orderID").toString();
+        QVERIFY(!id.isEmpty());
+        const QString path = AppContext::ordersFolder + id;
+        QVERIFY(TestEnv::writeFile(path, fixture(name, "input.json")));
+
+        VexaOrder order;
+        QVERIFY(order.loadOrder(id, VexaOrder::InProgress, false));
+        QCOMPARE(order.orderID(), id);
+        QVERIFY(!order.changed());
+        order.set_changed(true);
+        QVERIFY(order.saveOrder(0));
+        QVERIFY(!order.changed());
+        const QByteArray written = TestEnv::readFile(path);
+        QVERIFY(!written.contains('\n'));
+        QCOMPARE(QString::fromUtf8(written), expected(name));
+    }
+
     void cliShowsWrittenForm_data() { fixtureRoundTrip_data(); }
-    void cliShowsWrittenForm();
-    void cliShowByIdAndErrors();
-    void membersReachTheModel();
-    void optionCode_data();
-    void optionCode();
-    void unparsableFileKeepsOrder();
+
+    void cliShowsWrittenForm()
+    {
+        QFETCH(QString, name);
+        const QString input = m_data->path() + QStringLiteral("/incoming/") + name;
+        const QByteArray before = fixture(name, "input.json");
+        QVERIFY(TestEnv::writeFile(input, before));
+        const CliRun run = cli({"order", "show", "--data", m_data->path(), input});
+        QCOMPARE(run.exit, 0);
+        QCOMPARE(run.out.count('\n'), 1);
+        QCOMPARE(QString::fromUtf8(run.out).trimmed(), expected(name));
+        QCOMPARE(TestEnv::readFile(input), before); // showing never touches the order file
+    }
+
+    void cliShowByIdAndErrors()
+    {
+        const QByteArray content = fixture(QStringLiteral("extras_form"), "input.json");
+        const QString posted = AppContext::stateFolder(VexaOrder::Posted) + QStringLiteral("X1");
+        QVERIFY(TestEnv::writeFile(posted, content));
+        const CliRun byId = cli({"order", "show", "--data", m_data->path(), "X1"});
+        QCOMPARE(byId.exit, 0);
+        QCOMPARE(QString::fromUtf8(byId.out).trimmed(), expected(QStringLiteral("extras_form")));
+        // Looked up where it lies, not moved into progress.
+        QCOMPARE(TestEnv::readFile(posted), content);
+        QVERIFY(!QFile::exists(AppContext::ordersFolder + QStringLiteral("X1")));
+
+        for (const QString &missing : {QStringLiteral("NOPE"), QStringLiteral("../Orders/posted/X1")}) {
+            const CliRun bad = cli({"order", "show", "--data", m_data->path(), missing});
+            QVERIFY(bad.exit != 0);
+            QVERIFY(bad.out.isEmpty());
+            QVERIFY(bad.err.contains("cannot load order"));
+        }
+    }
+
+    // A reader and writer that swapped two members would still round-trip the
+    // file; the values must land in the right properties.
+    void membersReachTheModel()
+    {
+        QVERIFY(TestEnv::writeFile(AppContext::ordersFolder + "Q1000", fixture(QStringLiteral("full_roundtrip"), "input.json")));
+        VexaOrder order;
+        QVERIFY(order.loadOrder(QStringLiteral("Q1000"), VexaOrder::InProgress, false));
+        QCOMPARE(QStringList({order.custName(), order.custPhone(), order.custEmail(), order.custPcode(), order.apType(),
+                              order.xto, order.date().toString(Qt::ISODateWithMs)}),
+                 QStringList({"Mr A Smith", "01234 567890", "a@example.com", "AB1 2CD", "Survey", "22",
+                              "2026-12-01T09:15:30.250"}));
+        QCOMPARE(QList<double>({order.discount(), order.fittingCost(), double(order.apmins())}), QList<double>({12.5, 35, 45}));
+        QCOMPARE(order.appointment(), QDateTime(QDate(2026, 12, 7), QTime(10, 30)));
+        QVERIFY(order.properties().value(QStringLiteral("pif")).toBool());
+        QCOMPARE(order.orderItemsModel()->count(), 2);
+        VexaOrderItem *item = order.orderItemsModel()->get(0);
+        QCOMPARE(QList<int>({item->bl_width(), item->bl_drop(), item->bl_multiple()}), QList<int>({900, 1500, 2}));
+        QCOMPARE(item->item_price(), 320.0);
+        OptionGroup *group = item->getOptionGroup(QStringLiteral("Build Out"));
+        QVERIFY(group);
+        QCOMPARE(group->parent(), item);
+        QCOMPARE(group->multiple(), 3);
+        QVERIFY(group->isMulti());
+        QCOMPARE(group->price(), QStringLiteral("12.50"));
+    }
+
+    void optionCode_data()
+    {
+        QTest::addColumn<QStringList>("descList");
+        QTest::addColumn<QStringList>("codes");
+        QTest::addColumn<QString>("description");
+        QTest::addColumn<QString>("stored"); // the held code is "H"
+        const QStringList codes = {"BO50", "BO70"};
+        QTest::newRow("blank first") << QStringList{"", "50mm", "70mm"} << codes << "70mm" << "BO70";
+        QTest::newRow("no blank") << QStringList{"50mm", "70mm"} << codes << "50mm" << "BO50";
+        QTest::newRow("not on offer") << QStringList{"50mm"} << codes << "90mm" << "H";
+        QTest::newRow("beyond codes") << QStringList{"50mm", "70mm", "90mm"} << codes << "90mm" << "H";
+        QTest::newRow("no codes") << QStringList{"50mm"} << QStringList() << "50mm" << "";
+    }
+
+    void optionCode()
+    {
+        QFETCH(QStringList, descList);
+        QFETCH(QStringList, codes);
+        QFETCH(QString, description);
+        QFETCH(QString, stored);
+        VexaOrder order;
+        order.newOrder();
+        order.addBlind(QStringLiteral("Hall"));
+        VexaOrderItem *item = order.getVexaOrderItem();
+        auto *group = new OptionGroup(item);
+        group->set_optionGroup(QStringLiteral("Build Out"));
+        group->set_descList(descList);
+        group->codes = codes;
+        group->code = codes.isEmpty() ? QString() : QStringLiteral("H");
+        group->set_description(description);
+        item->optionsModel()->append(group);
+        const QJsonObject option = order.toJson().value("items").toArray().at(0).toObject()
+                                       .value("options").toArray().at(0).toObject();
+        QCOMPARE(option.value(QStringLiteral("code")).toString(), stored);
+        QCOMPARE(option.contains(QStringLiteral("code")), !stored.isEmpty());
+    }
+
+    void unparsableFileKeepsOrder()
+    {
+        VexaOrder order;
+        order.set_custName(QStringLiteral("Still here"));
+        for (const QByteArray &bad : {QByteArray("{\"orderID\": \"B1\""), QByteArray("[1,2,3]"), QByteArray()}) {
+            QVERIFY(TestEnv::writeFile(AppContext::ordersFolder + QStringLiteral("B1"), bad));
+            QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("^Failed to load Json doc")));
+            QVERIFY(!order.loadOrder(QStringLiteral("B1"), VexaOrder::InProgress, false));
+            QCOMPARE(order.custName(), QStringLiteral("Still here"));
+        }
+        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("^Failed to find order")));
+        QVERIFY(!order.loadOrder(QStringLiteral("B2"), VexaOrder::Received, false));
+    }
 
 private:
     QScopedPointer<QTemporaryDir> m_data;
 };
 
-void TestOrderFile::fixtureRoundTrip_data()
-{
-    QTest::addColumn<QString>("name");
-    const QStringList cases = QDir(TestEnv::sourcePath(QStringLiteral("tests/orders/data")))
-                                  .entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-    QVERIFY(cases.size() >= 6);
-    for (const QString &c : cases)
-        QTest::newRow(qPrintable(c)) << c;
-}
-
-// The input, read as the application reads an in-progress order and saved
-// again, gives exactly the expected file.
-void TestOrderFile::fixtureRoundTrip()
-{
-    QFETCH(QString, name);
-    const QString id = QJsonDocument::fromJson(fixture(name, "expected.json")).object().value("orderID").toString();
-    QVERIFY(!id.isEmpty());
-    const QString path = AppContext::ordersFolder + id;
-    QVERIFY(TestEnv::writeFile(path, fixture(name, "input.json")));
-
-    VexaOrder order;
-    QVERIFY(order.loadOrder(id, VexaOrder::InProgress, false));
-    QCOMPARE(order.orderID(), id);
-    QVERIFY(!order.changed());
-    order.set_changed(true);
-    QVERIFY(order.saveOrder(0));
-    QVERIFY(!order.changed());
-    const QByteArray written = TestEnv::readFile(path);
-    QVERIFY(!written.contains('\n'));
-    QCOMPARE(QString::fromUtf8(written), expected(name));
-}
-
-void TestOrderFile::cliShowsWrittenForm()
-{
-    QFETCH(QString, name);
-    const QString input = m_data->path() + QStringLiteral("/incoming/") + name;
-    const QByteArray before = fixture(name, "input.json");
-    QVERIFY(TestEnv::writeFile(input, before));
-    const CliRun run = cli({"order", "show", "--data", m_data->path(), input});
-    QCOMPARE(run.exit, 0);
-    QCOMPARE(run.out.count('\n'), 1);
-    QCOMPARE(QString::fromUtf8(run.out).trimmed(), expected(name));
-    QCOMPARE(TestEnv::readFile(input), before); // showing never touches the order file
-}
-
-void TestOrderFile::cliShowByIdAndErrors()
-{
-    const QByteArray content = fixture(QStringLiteral("extras_form"), "input.json");
-    const QString posted = AppContext::stateFolder(VexaOrder::Posted) + QStringLiteral("X1");
-    QVERIFY(TestEnv::writeFile(posted, content));
-    const CliRun byId = cli({"order", "show", "--data", m_data->path(), "X1"});
-    QCOMPARE(byId.exit, 0);
-    QCOMPARE(QString::fromUtf8(byId.out).trimmed(), expected(QStringLiteral("extras_form")));
-    // Looked up where it lies, not moved into progress.
-    QCOMPARE(TestEnv::readFile(posted), content);
-    QVERIFY(!QFile::exists(AppContext::ordersFolder + QStringLiteral("X1")));
-
-    for (const QString &missing : {QStringLiteral("NOPE"), QStringLiteral("../Orders/posted/X1")}) {
-        const CliRun bad = cli({"order", "show", "--data", m_data->path(), missing});
-        QVERIFY(bad.exit != 0);
-        QVERIFY(bad.out.isEmpty());
-        QVERIFY(bad.err.contains("cannot load order"));
-    }
-}
-
-// A reader and writer that swapped two members would still round-trip the
-// file; the values must land in the right properties.
-void TestOrderFile::membersReachTheModel()
-{
-    QVERIFY(TestEnv::writeFile(AppContext::ordersFolder + "Q1000", fixture(QStringLiteral("full_roundtrip"), "input.json")));
-    VexaOrder order;
-    QVERIFY(order.loadOrder(QStringLiteral("Q1000"), VexaOrder::InProgress, false));
-    QCOMPARE(QStringList({order.custName(), order.custPhone(), order.custEmail(), order.custPcode(), order.apType(),
-                          order.xto, order.date().toString(Qt::ISODateWithMs)}),
-             QStringList({"Mr A Smith", "01234 567890", "a@example.com", "AB1 2CD", "Survey", "22",
-                          "2026-12-01T09:15:30.250"}));
-    QCOMPARE(QList<double>({order.discount(), order.fittingCost(), double(order.apmins())}), QList<double>({12.5, 35, 45}));
-    QCOMPARE(order.appointment(), QDateTime(QDate(2026, 12, 7), QTime(10, 30)));
-    QVERIFY(order.properties().value(QStringLiteral("pif")).toBool());
-    QCOMPARE(order.orderItemsModel()->count(), 2);
-    VexaOrderItem *item = order.orderItemsModel()->get(0);
-    QCOMPARE(QList<int>({item->bl_width(), item->bl_drop(), item->bl_multiple()}), QList<int>({900, 1500, 2}));
-    QCOMPARE(item->item_price(), 320.0);
-    OptionGroup *group = item->getOptionGroup(QStringLiteral("Build Out"));
-    QVERIFY(group);
-    QCOMPARE(group->parent(), item);
-    QCOMPARE(group->multiple(), 3);
-    QVERIFY(group->isMulti());
-    QCOMPARE(group->price(), QStringLiteral("12.50"));
-}
-
-void TestOrderFile::optionCode_data()
-{
-    QTest::addColumn<QStringList>("descList");
-    QTest::addColumn<QStringList>("codes");
-    QTest::addColumn<QString>("description");
-    QTest::addColumn<QString>("stored"); // the held code is "H"
-    const QStringList codes = {"BO50", "BO70"};
-    QTest::newRow("blank first") << QStringList{"", "50mm", "70mm"} << codes << "70mm" << "BO70";
-    QTest::newRow("no blank") << QStringList{"50mm", "70mm"} << codes << "50mm" << "BO50";
-    QTest::newRow("not on offer") << QStringList{"50mm"} << codes << "90mm" << "H";
-    QTest::newRow("beyond codes") << QStringList{"50mm", "70mm", "90mm"} << codes << "90mm" << "H";
-    QTest::newRow("no codes") << QStringList{"50mm"} << QStringList() << "50mm" << "";
-}
-
-void TestOrderFile::optionCode()
-{
-    QFETCH(QStringList, descList);
-    QFETCH(QStringList, codes);
-    QFETCH(QString, description);
-    QFETCH(QString, stored);
-    VexaOrder order;
-    order.newOrder();
-    order.addBlind(QStringLiteral("Hall"));
-    VexaOrderItem *item = order.getVexaOrderItem();
-    auto *group = new OptionGroup(item);
-    group->set_optionGroup(QStringLiteral("Build Out"));
-    group->set_descList(descList);
-    group->codes = codes;
-    group->code = codes.isEmpty() ? QString() : QStringLiteral("H");
-    group->set_description(description);
-    item->optionsModel()->append(group);
-    const QJsonObject option = order.toJson().value("items").toArray().at(0).toObject()
-                                   .value("options").toArray().at(0).toObject();
-    QCOMPARE(option.value(QStringLiteral("code")).toString(), stored);
-    QCOMPARE(option.contains(QStringLiteral("code")), !stored.isEmpty());
-}
-
-void TestOrderFile::unparsableFileKeepsOrder()
-{
-    VexaOrder order;
-    order.set_custName(QStringLiteral("Still here"));
-    for (const QByteArray &bad : {QByteArray("{\"orderID\": \"B1\""), QByteArray("[1,2,3]"), QByteArray()}) {
-        QVERIFY(TestEnv::writeFile(AppContext::ordersFolder + QStringLiteral("B1"), bad));
-        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("^Failed to load Json doc")));
-        QVERIFY(!order.loadOrder(QStringLiteral("B1"), VexaOrder::InProgress, false));
-        QCOMPARE(order.custName(), QStringLiteral("Still here"));
-    }
-    QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("^Failed to find order")));
-    QVERIFY(!order.loadOrder(QStringLiteral("B2"), VexaOrder::Received, false));
-}
 
 QTEST_GUILESS_MAIN(TestOrderFile)
 #include "tst_orderfile.moc"

@@ -55,335 +55,297 @@ class TestOrderFolders : public QObject
 
 private slots:
     void initTestCase() { TestEnv::initApp(); }
-    void init();
+
+    void init()
+    {
+        m_data.reset(TestEnv::freshDataFolder());
+        for (const char *key : {"ordnum", "ordpre", "orderpost", "doy", "orderSeq", "device_n", "userID_s", "userName_s",
+                                "users", "uidList", "xfer", "imp"})
+            AppContext::userSettings()->remove(QLatin1String(key));
+    }
+
     void cleanup() { m_data.reset(); }
 
-    void transitions_data();
-    void transitions();
-    void failedMoveKeepsSource();
-    void userNumbering_data();
-    void userNumbering();
-    void dateDeviceUserSequence_data();
-    void dateDeviceUserSequence();
-    void uuidOrderRenumberedOnOpen();
-    void importNewOrder();
-    void importRefused_data();
-    void importRefused();
-    void importExistingReported();
-    void unsafeIdsNeverNameFiles();
+    void transitions_data()
+    {
+        QTest::addColumn<QString>("op");
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("to"); // -1: the order is deleted
+        using O = VexaOrder;
+        QTest::newRow("save in progress") << "save0" << int(O::ForPosting) << int(O::InProgress);
+        QTest::newRow("complete") << "save1" << int(O::InProgress) << int(O::ForPosting);
+        QTest::newRow("send again") << "save2" << int(O::Posted) << int(O::ForPosting);
+        QTest::newRow("mark as sent") << "sent" << int(O::ForPosting) << int(O::Posted);
+        QTest::newRow("open received") << "load" << int(O::Received) << int(O::InProgress);
+        QTest::newRow("open queued") << "load" << int(O::ForPosting) << int(O::InProgress);
+        QTest::newRow("open sent") << "load" << int(O::Posted) << int(O::InProgress);
+        QTest::newRow("open transfer") << "load" << int(O::ForTransfer) << int(O::InProgress);
+        QTest::newRow("transfer to other") << "Sue" << int(O::InProgress) << int(O::ForTransfer);
+        QTest::newRow("transfer to self") << "Me" << int(O::InProgress) << int(O::Received);
+        QTest::newRow("delete in progress") << "delete" << int(O::InProgress) << -1;
+        QTest::newRow("delete sent") << "delete" << int(O::Posted) << -1;
+    }
+
+    // Each move leaves a backup: the original file, or for a transfer the file
+    // as sent on.
+    void transitions()
+    {
+        QFETCH(QString, op);
+        QFETCH(int, from);
+        QFETCH(int, to);
+        const QString id = QStringLiteral("T1");
+        QVERIFY(TestEnv::writeFile(pathIn(from, id), kOrder));
+        set("userID_s", "17");
+        set("userName_s", "Me");
+        set("users", QStringList{"Bob", "Sue"});
+        set("uidList", QStringList{"21", "22"});
+
+        VexaOrder order;
+        order.readJson(QJsonDocument::fromJson(kOrder).object());
+        order.set_changed(true);
+        const bool xfer = op == "Sue" || op == "Me";
+        bool ok = false;
+        if (op.startsWith("save"))
+            ok = order.saveOrder(op.right(1).toInt());
+        else if (op == "sent")
+            ok = order.markAsSent(id);
+        else if (op == "load")
+            ok = order.loadOrder(id, VexaOrder::OrderState(from), true);
+        else if (op == "delete")
+            ok = order.deleteOrder(id, VexaOrder::OrderState(from));
+        else
+            ok = order.xferOrderTo(op);
+        QVERIFY(ok);
+        QVERIFY(AppContext::lastFileError.isEmpty());
+        QVERIFY(!QFile::exists(pathIn(from, id)) || from == to);
+        QVERIFY(order.otid.isEmpty()); // only a generated (uuid) ID is replaced
+        const QJsonObject moved = QJsonDocument::fromJson(to >= 0 ? TestEnv::readFile(pathIn(to, id)) : "").object();
+        if (to >= 0) {
+            QCOMPARE(moved.value("orderID").toString(), id);
+            QCOMPARE(moved.value("custAddr").toString(), QStringLiteral("Mrs C Green\n4 Park Road\nLeeds"));
+        }
+        const QByteArray backup = TestEnv::readFile(pathIn(VexaOrder::Backup, id + "-b"));
+        QCOMPARE(backup, xfer ? TestEnv::readFile(pathIn(to, id)) : kOrder);
+        if (op == "save1" || op == "save2")
+            QCOMPARE(order.orderState(), int(VexaOrder::ForPosting));
+        if (op == "Sue") {
+            QCOMPARE(moved.value("xto").toString(), QStringLiteral("22"));
+            QCOMPARE(order.xfrom, QStringLiteral("17"));
+            QCOMPARE(get("xfer").toString(), QStringLiteral("Sue"));
+        }
+    }
+
+    void failedMoveKeepsSource()
+    {
+        const QString id = QStringLiteral("T1");
+        QVERIFY(TestEnv::writeFile(pathIn(VexaOrder::ForPosting, id), kOrder));
+        QVERIFY(QDir(AppContext::stateFolder(VexaOrder::Posted)).removeRecursively());
+        VexaOrder order;
+        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("Failed to rename")));
+        QVERIFY(!order.markAsSent(id));
+        QVERIFY(AppContext::lastFileError.startsWith(QStringLiteral("Failed to rename")));
+        QCOMPARE(TestEnv::readFile(pathIn(VexaOrder::ForPosting, id)), kOrder);
+        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("^posted: order not found")));
+        QVERIFY(!order.markAsSent(QStringLiteral("T3")));
+
+        // Completing an order whose in-progress file is missing fails and says why.
+        order.readJson(QJsonDocument::fromJson(kOrder).object());
+        order.set_orderID(QStringLiteral("T2"));
+        order.set_changed(true);
+        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("src does not exist")));
+        QVERIFY(!order.saveOrder(1));
+        QVERIFY(AppContext::lastFileError.startsWith(QStringLiteral("Move: src does not exist")));
+        QVERIFY(order.changed());
+
+        // A folder in the way is not removed, nor is the source.
+        const QString src = m_data->path() + QStringLiteral("/src-order"), dst = m_data->path() + QStringLiteral("/dst");
+        QVERIFY(TestEnv::writeFile(src, kOrder));
+        QVERIFY(TestEnv::writeFile(dst + QStringLiteral("/inside"), "x"));
+        QVERIFY(!moveFile(src, dst, false));
+        QVERIFY(AppContext::lastFileError.startsWith(QStringLiteral("Failed to remove")));
+        QCOMPARE(TestEnv::readFile(src), kOrder);
+    }
+
+    // "ordnum" numbering, else date-device-user-sequence; "@" stands for
+    // today's stem, and a number already used in any state folder is skipped.
+    void numbering_data()
+    {
+        QTest::addColumn<QVariantMap>("settings");
+        QTest::addColumn<QStringList>("existing"); // "state:ID"
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<QVariantMap>("after");
+        const int today = QDate::currentDate().dayOfYear(), otherDay = today % 366 + 1;
+        QTest::newRow("first") << QVariantMap{{"ordnum", "1000"}, {"ordpre", "Q"}} << QStringList() << "Q1000"
+                               << QVariantMap{{"ordnum", "1001"}};
+        QTest::newRow("taken in sent") << QVariantMap{{"ordnum", "1000"}, {"ordpre", "Q"}} << QStringList{"4:Q1000"}
+                                       << "Q1001" << QVariantMap{{"ordnum", "1002"}};
+        QTest::newRow("taken twice") << QVariantMap{{"ordnum", "1000"}, {"ordpre", "Q"}}
+                                     << QStringList{"5:Q1000", "1:Q1001"} << "Q1002" << QVariantMap{{"ordnum", "1003"}};
+        QTest::newRow("other prefix") << QVariantMap{{"ordnum", "7"}, {"ordpre", "A"}} << QStringList{"2:Q7"} << "A7"
+                                      << QVariantMap{{"ordnum", "8"}};
+        QTest::newRow("suffix") << QVariantMap{{"ordnum", "41"}, {"orderpost", "-S"}} << QStringList{"3:41-S"} << "42-S"
+                                << QVariantMap{{"ordnum", "43"}};
+        const QVariantMap dev{{"device_n", "2"}, {"userID_s", "17"}, {"doy", today}, {"orderSeq", 2}};
+        auto with = [&dev](const QString &key, const QVariant &value) { QVariantMap m = dev; m.insert(key, value); return m; };
+        auto seq = [today](int n) { return QVariantMap{{"orderSeq", n}, {"doy", today}}; };
+        QTest::newRow("third of the day") << dev << QStringList() << "@3" << seq(3);
+        QTest::newRow("new day") << with("doy", otherDay) << QStringList() << "@1" << seq(1);
+        QTest::newRow("seq taken") << dev << QStringList{"5:@3", "4:@4"} << "@5" << seq(5);
+        QTest::newRow("ordnum not a number") << with("ordnum", "12a") << QStringList() << "@3" << seq(3);
+        QTest::newRow("ordnum negative") << with("ordnum", "-5") << QStringList() << "@3" << seq(3);
+    }
+
+    void numbering()
+    {
+        QFETCH(QVariantMap, settings);
+        QFETCH(QStringList, existing);
+        QFETCH(QString, expected);
+        QFETCH(QVariantMap, after);
+        const QString stem = QDate::currentDate().toString(QStringLiteral("yyMMdd")) + QStringLiteral("-217-");
+        for (auto it = settings.begin(); it != settings.end(); ++it)
+            AppContext::userSettings()->setValue(it.key(), it.value());
+        for (const QString &e : existing)
+            QVERIFY(TestEnv::writeFile(pathIn(e.section(':', 0, 0).toInt(), e.section(':', 1).replace("@", stem)), kOrder));
+        VexaOrder order;
+        order.newOrder();
+        QCOMPARE(order.orderID(), QString(expected).replace("@", stem));
+        for (auto it = after.begin(); it != after.end(); ++it)
+            QCOMPARE(AppContext::userSettings()->value(it.key()).toString(), it.value().toString());
+        QVERIFY(order.confirmed() || expected.startsWith("@"));
+    }
+
+    void uuidOrderRenumberedOnOpen()
+    {
+        const QString uuid = QStringLiteral("0f8fad5b-d9cb-469f-a165-70867728950e");
+        QByteArray withType = kOrder;
+        withType.replace("\"orderID\"", "\"apType\":\"Measure\",\"apmnt\":\"2026-12-09T09:00:00.000\",\"orderID\"");
+        QVERIFY(TestEnv::writeFile(pathIn(VexaOrder::Posted, uuid), withType));
+        set("ordnum", "500");
+        set("ordpre", "R");
+        set("fit_d", 45.0);
+        set("aptypes_sl", QStringList{"Survey"});
+        VexaOrder order;
+        QVERIFY(order.loadOrder(uuid, VexaOrder::Posted, true));
+        QCOMPARE(order.orderID(), QStringLiteral("R500"));
+        QCOMPARE(order.otid, uuid);
+        QCOMPARE(order.fittingCost(), 45.0);
+        QVERIFY(order.sendEmailToCustomer());
+        QVERIFY(QFile::exists(pathIn(VexaOrder::InProgress, QStringLiteral("R500"))));
+        QVERIFY(!QFile::exists(pathIn(VexaOrder::Posted, uuid)));
+        QCOMPARE(get("aptypes_sl").toStringList(), (QStringList{"Survey", "Measure"}));
+
+    }
+
+    void importNewOrder()
+    {
+        const QString outside = m_data->path() + QStringLiteral("/Downloads/T1.json");
+        QVERIFY(TestEnv::writeFile(outside, kOrder));
+        set("imp", outside);
+        VexaOrder order;
+        QSignalSpy closed(&order, &VexaOrder::closeOrder);
+        QSignalSpy opened(&order, &VexaOrder::openOrder);
+        QSignalSpy exists(&order, &VexaOrder::openOrderExist);
+        order.incomingOrderFile(QUrl::fromLocalFile(outside).toString());
+        QCOMPARE(closed.count(), 1);
+        QCOMPARE(opened.count(), 1);
+        QCOMPARE(opened.at(0).at(0).toString(), QStringLiteral("T1"));
+        QCOMPARE(exists.count(), 0);
+        QCOMPARE(TestEnv::readFile(pathIn(VexaOrder::InProgress, QStringLiteral("T1"))), kOrder);
+        QCOMPARE(order.custAddress(), QStringLiteral("Mrs C Green\n4 Park Road\nLeeds"));
+        QVERIFY(!AppContext::userSettings()->contains(QStringLiteral("imp")));
+        QVERIFY(QFile::exists(outside));
+        // a path handed over by a second start of the program
+
+        QVERIFY(QFile::remove(pathIn(VexaOrder::InProgress, QStringLiteral("T1"))));
+        order.receivedMessage(3, QByteArray("x"));
+        QCOMPARE(opened.count(), 1);
+        order.receivedMessage(3, outside.toUtf8());
+        QCOMPARE(opened.count(), 2);
+        QVERIFY(QFile::exists(pathIn(VexaOrder::InProgress, QStringLiteral("T1"))));
+    }
+
+    void importRefused_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("under 100 bytes") << QByteArray("{\"orderID\":\"T1\"}") << "^Invalid import order file, too small";
+        QTest::newRow("no orderID") << QByteArray(kOrder).replace("\"orderID\"", "\"orderRef\"") << "^Failed to read orderID";
+        QTest::newRow("orderID a number") << QByteArray(kOrder).replace("\"T1\"", "1234") << "^Failed to read orderID";
+        QTest::newRow("not JSON") << QByteArray(120, 'x') << "^Failed to read orderID";
+    }
+
+    void importRefused()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, logged);
+        const QString outside = m_data->path() + QStringLiteral("/Downloads/in.json");
+        QVERIFY(TestEnv::writeFile(outside, content));
+        const QStringList before = filesBelow(AppContext::ordersFolder);
+        VexaOrder order;
+        QSignalSpy closed(&order, &VexaOrder::closeOrder);
+        QSignalSpy opened(&order, &VexaOrder::openOrder);
+        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(logged));
+        order.incomingOrderFile(outside);
+        QCOMPARE(closed.count() + opened.count(), 0);
+        QCOMPARE(filesBelow(AppContext::ordersFolder), before);
+    }
+
+    void importExistingReported()
+    {
+        const QString outside = m_data->path() + QStringLiteral("/Downloads/T1.json");
+        QVERIFY(TestEnv::writeFile(outside, kOrder));
+        QVERIFY(TestEnv::writeFile(pathIn(VexaOrder::Posted, QStringLiteral("T1")), "older"));
+        VexaOrder order;
+        QSignalSpy exists(&order, &VexaOrder::openOrderExist);
+        QSignalSpy closed(&order, &VexaOrder::closeOrder);
+        order.incomingOrderFile(outside);
+        QCOMPARE(closed.count(), 0);
+        QCOMPARE(exists.count(), 1);
+        QCOMPARE(exists.at(0), (QVariantList{"T1", outside, int(VexaOrder::Posted),
+                                             "This order for customer: <b>Mrs C Green</b><br> already exists in your "
+                                             "<b>Sent</b> list"}));
+        QCOMPARE(TestEnv::readFile(pathIn(VexaOrder::Posted, QStringLiteral("T1"))), QByteArray("older"));
+        QVERIFY(!QFile::exists(pathIn(VexaOrder::InProgress, QStringLiteral("T1"))));
+    }
+
+    void unsafeIdsNeverNameFiles()
+    {
+        const QString secret = m_data->path() + QStringLiteral("/secret");
+        QVERIFY(TestEnv::writeFile(secret, "precious"));
+        for (const char *id : {"../evil", "a/b", "..", ".", "x\\\\..\\\\y", "tab\\there"}) {
+            const QString outside = m_data->path() + QStringLiteral("/Downloads/bad.json");
+            QVERIFY(TestEnv::writeFile(outside, QByteArray(kOrder).replace("\"T1\"", QByteArray("\"") + id + "\"")));
+            VexaOrder order;
+            const QStringList before = filesBelow(m_data->path());
+            QSignalSpy exists(&order, &VexaOrder::openOrderExist);
+            QSignalSpy opened(&order, &VexaOrder::openOrder);
+            QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("unsafe order ID")));
+            order.incomingOrderFile(outside);
+            QCOMPARE(exists.count() + opened.count(), 0);
+            QCOMPARE(filesBelow(m_data->path()), before);
+        }
+
+        VexaOrder order;
+        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("unsafe order ID")));
+        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("^Failed to find order in any folder")));
+        QVERIFY(!order.deleteOrder(QStringLiteral("../secret"), VexaOrder::InProgress));
+        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("unsafe order ID")));
+        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("^Failed to find order")));
+        QVERIFY(!order.loadOrder(QStringLiteral("../secret"), VexaOrder::InProgress, true));
+        order.set_orderID(QStringLiteral("../secret"));
+        order.set_changed(true);
+        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("unsafe order ID")));
+        QVERIFY(!order.saveOrder(0));
+        QCOMPARE(TestEnv::readFile(secret), QByteArray("precious"));
+        VexaOrder empty; // no ID: nothing to name the file after
+        empty.set_changed(true);
+        QVERIFY(!empty.saveOrder(0));
+    }
 
 private:
     QScopedPointer<QTemporaryDir> m_data;
 };
 
-void TestOrderFolders::init()
-{
-    m_data.reset(TestEnv::freshDataFolder());
-    for (const char *key : {"ordnum", "ordpre", "orderpost", "doy", "orderSeq", "device_n", "userID_s", "userName_s",
-                            "users", "uidList", "xfer", "imp"})
-        AppContext::userSettings()->remove(QLatin1String(key));
-}
-
-void TestOrderFolders::transitions_data()
-{
-    QTest::addColumn<QString>("op");
-    QTest::addColumn<int>("from");
-    QTest::addColumn<int>("to"); // -1: the order is deleted
-    using O = VexaOrder;
-    QTest::newRow("save in progress") << "save0" << int(O::ForPosting) << int(O::InProgress);
-    QTest::newRow("complete") << "save1" << int(O::InProgress) << int(O::ForPosting);
-    QTest::newRow("send again") << "save2" << int(O::Posted) << int(O::ForPosting);
-    QTest::newRow("mark as sent") << "sent" << int(O::ForPosting) << int(O::Posted);
-    QTest::newRow("open received") << "load" << int(O::Received) << int(O::InProgress);
-    QTest::newRow("open queued") << "load" << int(O::ForPosting) << int(O::InProgress);
-    QTest::newRow("open sent") << "load" << int(O::Posted) << int(O::InProgress);
-    QTest::newRow("open transfer") << "load" << int(O::ForTransfer) << int(O::InProgress);
-    QTest::newRow("transfer to other") << "Sue" << int(O::InProgress) << int(O::ForTransfer);
-    QTest::newRow("transfer to self") << "Me" << int(O::InProgress) << int(O::Received);
-    QTest::newRow("delete in progress") << "delete" << int(O::InProgress) << -1;
-    QTest::newRow("delete sent") << "delete" << int(O::Posted) << -1;
-}
-
-// Each move leaves a backup: the original file, or for a transfer the file
-// as sent on.
-void TestOrderFolders::transitions()
-{
-    QFETCH(QString, op);
-    QFETCH(int, from);
-    QFETCH(int, to);
-    const QString id = QStringLiteral("T1");
-    QVERIFY(TestEnv::writeFile(pathIn(from, id), kOrder));
-    set("userID_s", "17");
-    set("userName_s", "Me");
-    set("users", QStringList{"Bob", "Sue"});
-    set("uidList", QStringList{"21", "22"});
-
-    VexaOrder order;
-    order.readJson(QJsonDocument::fromJson(kOrder).object());
-    order.set_changed(true);
-    const bool xfer = op == "Sue" || op == "Me";
-    bool ok = false;
-    if (op.startsWith("save"))
-        ok = order.saveOrder(op.right(1).toInt());
-    else if (op == "sent")
-        ok = order.markAsSent(id);
-    else if (op == "load")
-        ok = order.loadOrder(id, VexaOrder::OrderState(from), true);
-    else if (op == "delete")
-        ok = order.deleteOrder(id, VexaOrder::OrderState(from));
-    else
-        ok = order.xferOrderTo(op);
-    QVERIFY(ok);
-    QVERIFY(AppContext::lastFileError.isEmpty());
-    QVERIFY(!QFile::exists(pathIn(from, id)) || from == to);
-    QVERIFY(order.otid.isEmpty()); // only a generated (uuid) ID is replaced
-    const QJsonObject moved = QJsonDocument::fromJson(to >= 0 ? TestEnv::readFile(pathIn(to, id)) : "").object();
-    if (to >= 0) {
-        QCOMPARE(moved.value("orderID").toString(), id);
-        QCOMPARE(moved.value("custAddr").toString(), QStringLiteral("Mrs C Green\n4 Park Road\nLeeds"));
-    }
-    const QByteArray backup = TestEnv::readFile(pathIn(VexaOrder::Backup, id + "-b"));
-    QCOMPARE(backup, xfer ? TestEnv::readFile(pathIn(to, id)) : kOrder);
-    if (op == "save1" || op == "save2")
-        QCOMPARE(order.orderState(), int(VexaOrder::ForPosting));
-    if (op == "Sue") {
-        QCOMPARE(moved.value("xto").toString(), QStringLiteral("22"));
-        QCOMPARE(order.xfrom, QStringLiteral("17"));
-        QCOMPARE(get("xfer").toString(), QStringLiteral("Sue"));
-    }
-}
-
-void TestOrderFolders::failedMoveKeepsSource()
-{
-    const QString id = QStringLiteral("T1");
-    QVERIFY(TestEnv::writeFile(pathIn(VexaOrder::ForPosting, id), kOrder));
-    QVERIFY(QDir(AppContext::stateFolder(VexaOrder::Posted)).removeRecursively());
-    VexaOrder order;
-    QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("Failed to rename")));
-    QVERIFY(!order.markAsSent(id));
-    QVERIFY(AppContext::lastFileError.startsWith(QStringLiteral("Failed to rename")));
-    QCOMPARE(TestEnv::readFile(pathIn(VexaOrder::ForPosting, id)), kOrder);
-    QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("^posted: order not found")));
-    QVERIFY(!order.markAsSent(QStringLiteral("T3")));
-
-    // Completing an order whose in-progress file is missing fails and says why.
-    order.readJson(QJsonDocument::fromJson(kOrder).object());
-    order.set_orderID(QStringLiteral("T2"));
-    order.set_changed(true);
-    QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("src does not exist")));
-    QVERIFY(!order.saveOrder(1));
-    QVERIFY(AppContext::lastFileError.startsWith(QStringLiteral("Move: src does not exist")));
-    QVERIFY(order.changed());
-
-    // A folder in the way is not removed, nor is the source.
-    const QString src = m_data->path() + QStringLiteral("/src-order"), dst = m_data->path() + QStringLiteral("/dst");
-    QVERIFY(TestEnv::writeFile(src, kOrder));
-    QVERIFY(TestEnv::writeFile(dst + QStringLiteral("/inside"), "x"));
-    QVERIFY(!moveFile(src, dst, false));
-    QVERIFY(AppContext::lastFileError.startsWith(QStringLiteral("Failed to remove")));
-    QCOMPARE(TestEnv::readFile(src), kOrder);
-}
-
-void TestOrderFolders::userNumbering_data()
-{
-    QTest::addColumn<QString>("ordnum");
-    QTest::addColumn<QString>("prefix");
-    QTest::addColumn<QString>("suffix");
-    QTest::addColumn<QStringList>("existing"); // "state:ID"
-    QTest::addColumn<QString>("expected");
-    QTest::addColumn<QString>("next");
-    QTest::newRow("first") << "1000" << "Q" << "" << QStringList() << "Q1000" << "1001";
-    QTest::newRow("taken in sent") << "1000" << "Q" << "" << QStringList{"4:Q1000"} << "Q1001" << "1002";
-    QTest::newRow("taken twice") << "1000" << "Q" << "" << QStringList{"5:Q1000", "1:Q1001"} << "Q1002" << "1003";
-    QTest::newRow("other prefix") << "7" << "A" << "" << QStringList{"2:Q7"} << "A7" << "8";
-    QTest::newRow("suffix") << "41" << "" << "-S" << QStringList{"3:41-S"} << "42-S" << "43";
-}
-
-void TestOrderFolders::userNumbering()
-{
-    QFETCH(QString, ordnum);
-    QFETCH(QString, prefix);
-    QFETCH(QString, suffix);
-    QFETCH(QStringList, existing);
-    QFETCH(QString, expected);
-    QFETCH(QString, next);
-    set("ordnum", ordnum);
-    set("ordpre", prefix);
-    set("orderpost", suffix);
-    for (const QString &e : existing)
-        QVERIFY(TestEnv::writeFile(pathIn(e.section(':', 0, 0).toInt(), e.section(':', 1)), kOrder));
-    VexaOrder order;
-    order.newOrder();
-    QCOMPARE(order.orderID(), expected);
-    QCOMPARE(get("ordnum").toString(), next);
-    QVERIFY(order.confirmed());
-}
-
-void TestOrderFolders::dateDeviceUserSequence_data()
-{
-    QTest::addColumn<QString>("ordnum");
-    QTest::addColumn<bool>("sameDay");
-    QTest::addColumn<int>("storedSeq");
-    QTest::addColumn<QStringList>("existingSeqs"); // "state:seq"
-    QTest::addColumn<int>("expectedSeq");
-    QTest::newRow("third of the day") << "" << true << 2 << QStringList() << 3;
-    QTest::newRow("new day") << "" << false << 9 << QStringList() << 1;
-    QTest::newRow("number taken") << "" << true << 2 << QStringList{"5:3", "4:4"} << 5;
-    QTest::newRow("ordnum not a number") << "12a" << true << 0 << QStringList() << 1;
-    QTest::newRow("ordnum negative") << "-5" << true << 0 << QStringList() << 1;
-}
-
-void TestOrderFolders::dateDeviceUserSequence()
-{
-    QFETCH(QString, ordnum);
-    QFETCH(bool, sameDay);
-    QFETCH(int, storedSeq);
-    QFETCH(QStringList, existingSeqs);
-    QFETCH(int, expectedSeq);
-    const QDate today = QDate::currentDate();
-    const QString stem = today.toString(QStringLiteral("yyMMdd")) + QStringLiteral("-217-");
-    if (!ordnum.isEmpty())
-        set("ordnum", ordnum);
-    set("device_n", "2");
-    set("userID_s", "17");
-    set("doy", sameDay ? today.dayOfYear() : today.dayOfYear() % 366 + 1);
-    set("orderSeq", storedSeq);
-    for (const QString &e : existingSeqs)
-        QVERIFY(TestEnv::writeFile(pathIn(e.section(':', 0, 0).toInt(), stem + e.section(':', 1)), kOrder));
-    VexaOrder order;
-    order.newOrder();
-    QCOMPARE(order.orderID(), stem + QString::number(expectedSeq));
-    QCOMPARE(get("orderSeq").toInt(), expectedSeq);
-    QCOMPARE(get("doy").toInt(), today.dayOfYear());
-}
-
-void TestOrderFolders::uuidOrderRenumberedOnOpen()
-{
-    const QString uuid = QStringLiteral("0f8fad5b-d9cb-469f-a165-70867728950e");
-    QByteArray withType = kOrder;
-    withType.replace("\"orderID\"", "\"apType\":\"Measure\",\"apmnt\":\"2026-12-09T09:00:00.000\",\"orderID\"");
-    QVERIFY(TestEnv::writeFile(pathIn(VexaOrder::Posted, uuid), withType));
-    set("ordnum", "500");
-    set("ordpre", "R");
-    set("fit_d", 45.0);
-    set("aptypes_sl", QStringList{"Survey"});
-    VexaOrder order;
-    QVERIFY(order.loadOrder(uuid, VexaOrder::Posted, true));
-    QCOMPARE(order.orderID(), QStringLiteral("R500"));
-    QCOMPARE(order.otid, uuid);
-    QCOMPARE(order.fittingCost(), 45.0);
-    QVERIFY(order.sendEmailToCustomer());
-    QVERIFY(QFile::exists(pathIn(VexaOrder::InProgress, QStringLiteral("R500"))));
-    QVERIFY(!QFile::exists(pathIn(VexaOrder::Posted, uuid)));
-    QCOMPARE(get("aptypes_sl").toStringList(), (QStringList{"Survey", "Measure"}));
-
-}
-
-void TestOrderFolders::importNewOrder()
-{
-    const QString outside = m_data->path() + QStringLiteral("/Downloads/T1.json");
-    QVERIFY(TestEnv::writeFile(outside, kOrder));
-    set("imp", outside);
-    VexaOrder order;
-    QSignalSpy closed(&order, &VexaOrder::closeOrder);
-    QSignalSpy opened(&order, &VexaOrder::openOrder);
-    QSignalSpy exists(&order, &VexaOrder::openOrderExist);
-    order.incomingOrderFile(QUrl::fromLocalFile(outside).toString());
-    QCOMPARE(closed.count(), 1);
-    QCOMPARE(opened.count(), 1);
-    QCOMPARE(opened.at(0).at(0).toString(), QStringLiteral("T1"));
-    QCOMPARE(exists.count(), 0);
-    QCOMPARE(TestEnv::readFile(pathIn(VexaOrder::InProgress, QStringLiteral("T1"))), kOrder);
-    QCOMPARE(order.custAddress(), QStringLiteral("Mrs C Green\n4 Park Road\nLeeds"));
-    QVERIFY(!AppContext::userSettings()->contains(QStringLiteral("imp")));
-    QVERIFY(QFile::exists(outside));
-    // a path handed over by a second start of the program
-
-    QVERIFY(QFile::remove(pathIn(VexaOrder::InProgress, QStringLiteral("T1"))));
-    order.receivedMessage(3, QByteArray("x"));
-    QCOMPARE(opened.count(), 1);
-    order.receivedMessage(3, outside.toUtf8());
-    QCOMPARE(opened.count(), 2);
-    QVERIFY(QFile::exists(pathIn(VexaOrder::InProgress, QStringLiteral("T1"))));
-}
-
-void TestOrderFolders::importRefused_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("logged");
-    QTest::newRow("under 100 bytes") << QByteArray("{\"orderID\":\"T1\"}") << "^Invalid import order file, too small";
-    QTest::newRow("no orderID") << QByteArray(kOrder).replace("\"orderID\"", "\"orderRef\"") << "^Failed to read orderID";
-    QTest::newRow("orderID a number") << QByteArray(kOrder).replace("\"T1\"", "1234") << "^Failed to read orderID";
-    QTest::newRow("not JSON") << QByteArray(120, 'x') << "^Failed to read orderID";
-}
-
-void TestOrderFolders::importRefused()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(QString, logged);
-    const QString outside = m_data->path() + QStringLiteral("/Downloads/in.json");
-    QVERIFY(TestEnv::writeFile(outside, content));
-    const QStringList before = filesBelow(AppContext::ordersFolder);
-    VexaOrder order;
-    QSignalSpy closed(&order, &VexaOrder::closeOrder);
-    QSignalSpy opened(&order, &VexaOrder::openOrder);
-    QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(logged));
-    order.incomingOrderFile(outside);
-    QCOMPARE(closed.count() + opened.count(), 0);
-    QCOMPARE(filesBelow(AppContext::ordersFolder), before);
-}
-
-void TestOrderFolders::importExistingReported()
-{
-    const QString outside = m_data->path() + QStringLiteral("/Downloads/T1.json");
-    QVERIFY(TestEnv::writeFile(outside, kOrder));
-    QVERIFY(TestEnv::writeFile(pathIn(VexaOrder::Posted, QStringLiteral("T1")), "older"));
-    VexaOrder order;
-    QSignalSpy exists(&order, &VexaOrder::openOrderExist);
-    QSignalSpy closed(&order, &VexaOrder::closeOrder);
-    order.incomingOrderFile(outside);
-    QCOMPARE(closed.count(), 0);
-    QCOMPARE(exists.count(), 1);
-    QCOMPARE(exists.at(0), (QVariantList{"T1", outside, int(VexaOrder::Posted),
-                                         "This order for customer: <b>Mrs C Green</b><br> already exists in your "
-                                         "<b>Sent</b> list"}));
-    QCOMPARE(TestEnv::readFile(pathIn(VexaOrder::Posted, QStringLiteral("T1"))), QByteArray("older"));
-    QVERIFY(!QFile::exists(pathIn(VexaOrder::InProgress, QStringLiteral("T1"))));
-}
-
-void TestOrderFolders::unsafeIdsNeverNameFiles()
-{
-    const QString secret = m_data->path() + QStringLiteral("/secret");
-    QVERIFY(TestEnv::writeFile(secret, "precious"));
-    for (const char *id : {"../evil", "a/b", "..", ".", "x\\\\..\\\\y", "tab\\there"}) {
-        const QString outside = m_data->path() + QStringLiteral("/Downloads/bad.json");
-        QVERIFY(TestEnv::writeFile(outside, QByteArray(kOrder).replace("\"T1\"", QByteArray("\"") + id + "\"")));
-        VexaOrder order;
-        const QStringList before = filesBelow(m_data->path());
-        QSignalSpy exists(&order, &VexaOrder::openOrderExist);
-        QSignalSpy opened(&order, &VexaOrder::openOrder);
-        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("unsafe order ID")));
-        order.incomingOrderFile(outside);
-        QCOMPARE(exists.count() + opened.count(), 0);
-        QCOMPARE(filesBelow(m_data->path()), before);
-    }
-
-    VexaOrder order;
-    QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("unsafe order ID")));
-    QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("^Failed to find order in any folder")));
-    QVERIFY(!order.deleteOrder(QStringLiteral("../secret"), VexaOrder::InProgress));
-    QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("unsafe order ID")));
-    QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("^Failed to find order")));
-    QVERIFY(!order.loadOrder(QStringLiteral("../secret"), VexaOrder::InProgress, true));
-    order.set_orderID(QStringLiteral("../secret"));
-    order.set_changed(true);
-    QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("unsafe order ID")));
-    QVERIFY(!order.saveOrder(0));
-    QCOMPARE(TestEnv::readFile(secret), QByteArray("precious"));
-    VexaOrder empty; // no ID: nothing to name the file after
-    empty.set_changed(true);
-    QVERIFY(!empty.saveOrder(0));
-}
 
 QTEST_GUILESS_MAIN(TestOrderFolders)
 #include "tst_orderfolders.moc"
