@@ -236,95 +236,69 @@ private slots:
 
     }
 
-    void importNewOrder()
-    {
-        const QString outside = m_data->path() + QStringLiteral("/Downloads/T1.json");
-        QVERIFY(TestEnv::writeFile(outside, kOrder));
-        set("imp", outside);
-        VexaOrder order;
-        QSignalSpy closed(&order, &VexaOrder::closeOrder);
-        QSignalSpy opened(&order, &VexaOrder::openOrder);
-        QSignalSpy exists(&order, &VexaOrder::openOrderExist);
-        order.incomingOrderFile(QUrl::fromLocalFile(outside).toString());
-        QCOMPARE(closed.count(), 1);
-        QCOMPARE(opened.count(), 1);
-        QCOMPARE(opened.at(0).at(0).toString(), QStringLiteral("T1"));
-        QCOMPARE(exists.count(), 0);
-        QCOMPARE(TestEnv::readFile(pathIn(VexaOrder::InProgress, QStringLiteral("T1"))), kOrder);
-        QCOMPARE(order.custAddress(), QStringLiteral("Mrs C Green\n4 Park Road\nLeeds"));
-        QVERIFY(!AppContext::userSettings()->contains(QStringLiteral("imp")));
-        QVERIFY(QFile::exists(outside));
-        // a path handed over by a second start of the program
-
-        QVERIFY(QFile::remove(pathIn(VexaOrder::InProgress, QStringLiteral("T1"))));
-        order.receivedMessage(3, QByteArray("x"));
-        QCOMPARE(opened.count(), 1);
-        order.receivedMessage(3, outside.toUtf8());
-        QCOMPARE(opened.count(), 2);
-        QVERIFY(QFile::exists(pathIn(VexaOrder::InProgress, QStringLiteral("T1"))));
-    }
-
-    void importRefused_data()
+    void import_data()
     {
         QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<QString>("logged");
-        QTest::newRow("under 100 bytes") << QByteArray("{\"orderID\":\"T1\"}") << "^Invalid import order file, too small";
-        QTest::newRow("no orderID") << QByteArray(kOrder).replace("\"orderID\"", "\"orderRef\"") << "^Failed to read orderID";
-        QTest::newRow("orderID a number") << QByteArray(kOrder).replace("\"T1\"", "1234") << "^Failed to read orderID";
-        QTest::newRow("not JSON") << QByteArray(120, 'x') << "^Failed to read orderID";
+        QTest::addColumn<int>("existsIn"); // state folder already holding T1, or -1
+        QTest::addColumn<QString>("logged"); // the refusal, or empty when accepted
+        const auto id = [](const QByteArray &json) { return QByteArray(kOrder).replace("\"T1\"", json); };
+        QTest::newRow("new") << kOrder << -1 << "";
+        QTest::newRow("exists") << kOrder << int(VexaOrder::Posted) << "";
+        QTest::newRow("under 100 bytes") << QByteArray("{\"orderID\":\"T1\"}") << -1 << "^Invalid import order file, too small";
+        QTest::newRow("no orderID") << QByteArray(kOrder).replace("\"orderID\"", "\"orderRef\"") << -1 << "^Failed to read orderID";
+        QTest::newRow("orderID a number") << id("1234") << -1 << "^Failed to read orderID";
+        QTest::newRow("not JSON") << QByteArray(120, 'x') << -1 << "^Failed to read orderID";
+        for (const char *unsafe : {"\"../evil\"", "\"a/b\"", "\"..\"", "\".\"", "\"x\\\\..\\\\y\"", "\"tab\\there\""})
+            QTest::newRow(unsafe) << id(unsafe) << -1 << "unsafe order ID";
     }
 
-    void importRefused()
+    // A file from outside is copied into progress and opened; an existing ID
+    // is reported with its list; anything else is refused and nothing written.
+    void import()
     {
         QFETCH(QByteArray, content);
+        QFETCH(int, existsIn);
         QFETCH(QString, logged);
-        const QString outside = m_data->path() + QStringLiteral("/Downloads/in.json");
+        const QString outside = m_data->path() + QStringLiteral("/Downloads/T1.json");
         QVERIFY(TestEnv::writeFile(outside, content));
+        if (existsIn >= 0)
+            QVERIFY(TestEnv::writeFile(pathIn(existsIn, "T1"), "older"));
+        set("imp", outside);
         const QStringList before = filesBelow(AppContext::ordersFolder);
         VexaOrder order;
         QSignalSpy closed(&order, &VexaOrder::closeOrder);
         QSignalSpy opened(&order, &VexaOrder::openOrder);
-        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(logged));
-        order.incomingOrderFile(outside);
-        QCOMPARE(closed.count() + opened.count(), 0);
-        QCOMPARE(filesBelow(AppContext::ordersFolder), before);
-    }
-
-    void importExistingReported()
-    {
-        const QString outside = m_data->path() + QStringLiteral("/Downloads/T1.json");
-        QVERIFY(TestEnv::writeFile(outside, kOrder));
-        QVERIFY(TestEnv::writeFile(pathIn(VexaOrder::Posted, QStringLiteral("T1")), "older"));
-        VexaOrder order;
         QSignalSpy exists(&order, &VexaOrder::openOrderExist);
-        QSignalSpy closed(&order, &VexaOrder::closeOrder);
-        order.incomingOrderFile(outside);
-        QCOMPARE(closed.count(), 0);
-        QCOMPARE(exists.count(), 1);
-        QCOMPARE(exists.at(0), (QVariantList{"T1", outside, int(VexaOrder::Posted),
-                                             "This order for customer: <b>Mrs C Green</b><br> already exists in your "
-                                             "<b>Sent</b> list"}));
-        QCOMPARE(TestEnv::readFile(pathIn(VexaOrder::Posted, QStringLiteral("T1"))), QByteArray("older"));
-        QVERIFY(!QFile::exists(pathIn(VexaOrder::InProgress, QStringLiteral("T1"))));
+        if (!logged.isEmpty())
+            QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(logged));
+        order.incomingOrderFile(QUrl::fromLocalFile(outside).toString());
+        QVERIFY(!AppContext::userSettings()->contains(QStringLiteral("imp")));
+        QVERIFY(QFile::exists(outside));
+        const bool accepted = logged.isEmpty() && existsIn < 0;
+        QCOMPARE(closed.count() + opened.count(), accepted ? 2 : 0);
+        QCOMPARE(exists.count(), existsIn >= 0 ? 1 : 0);
+        if (existsIn >= 0)
+            QCOMPARE(exists.at(0), (QVariantList{"T1", outside, existsIn, "This order for customer: <b>Mrs C Green</b><br> "
+                                                                          "already exists in your <b>Sent</b> list"}));
+        if (!accepted) {
+            QCOMPARE(filesBelow(AppContext::ordersFolder), before);
+            return;
+        }
+        QCOMPARE(opened.at(0).at(0).toString(), QStringLiteral("T1"));
+        QCOMPARE(TestEnv::readFile(pathIn(VexaOrder::InProgress, "T1")), kOrder);
+        QCOMPARE(order.custAddress(), QStringLiteral("Mrs C Green\n4 Park Road\nLeeds"));
+        // the same path handed over by a second start of the program
+        QVERIFY(QFile::remove(pathIn(VexaOrder::InProgress, "T1")));
+        order.receivedMessage(3, QByteArray("x"));
+        order.receivedMessage(3, outside.toUtf8());
+        QCOMPARE(opened.count(), 2);
+        QVERIFY(QFile::exists(pathIn(VexaOrder::InProgress, "T1")));
     }
 
     void unsafeIdsNeverNameFiles()
     {
         const QString secret = m_data->path() + QStringLiteral("/secret");
         QVERIFY(TestEnv::writeFile(secret, "precious"));
-        for (const char *id : {"../evil", "a/b", "..", ".", "x\\\\..\\\\y", "tab\\there"}) {
-            const QString outside = m_data->path() + QStringLiteral("/Downloads/bad.json");
-            QVERIFY(TestEnv::writeFile(outside, QByteArray(kOrder).replace("\"T1\"", QByteArray("\"") + id + "\"")));
-            VexaOrder order;
-            const QStringList before = filesBelow(m_data->path());
-            QSignalSpy exists(&order, &VexaOrder::openOrderExist);
-            QSignalSpy opened(&order, &VexaOrder::openOrder);
-            QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("unsafe order ID")));
-            order.incomingOrderFile(outside);
-            QCOMPARE(exists.count() + opened.count(), 0);
-            QCOMPARE(filesBelow(m_data->path()), before);
-        }
-
         VexaOrder order;
         QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("unsafe order ID")));
         QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("^Failed to find order in any folder")));
