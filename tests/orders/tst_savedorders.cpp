@@ -84,14 +84,17 @@ private slots:
         writeOrder(O::Backup, "S0-b");
         QVERIFY(TestEnv::writeFile(pathIn(O::InProgress, "broken"), "{not json"));
 
-        const QList<QByteArray> all = cliList({"--data", m_data->path()});
-        QCOMPARE(all.size(), 7);
+        QStringList rows; // "ID state", every list, broken files left out
+        for (const QByteArray &line : cliList({"--data", m_data->path()})) {
+            const QJsonObject row = QJsonDocument::fromJson(line).object();
+            rows << row.value("orderID").toString() + ' ' + QString::number(row.value("orderState").toInt());
+        }
+        rows.sort();
+        QCOMPARE(rows, QString("I1 2|I2 2|OLD 4|P1 3|R1 1|S0-b 7|X1 5").split('|'));
         QVERIFY(QFile::exists(pathIn(O::Posted, "OLD"))); // listing never purges
         const QList<QByteArray> topost = cliList({"--data", m_data->path(), "--state", "topost"});
         QCOMPARE(topost.size(), 2);
-        const QJsonObject x1 = QJsonDocument::fromJson(topost.at(0)).object();
-        QCOMPARE(x1.value("orderID").toString(), QStringLiteral("X1"));
-        QCOMPARE(x1.value("orderState").toInt(), int(O::ForTransfer));
+        QCOMPARE(QJsonDocument::fromJson(topost.at(0)).object().value("orderID").toString(), QStringLiteral("X1"));
         QCOMPARE(QJsonDocument::fromJson(topost.at(1)).object(),
                  (QJsonObject{{"orderID", "P1"}, {"orderState", int(O::ForPosting)}, {"custAddr", "Ann Lee,3 Mill Lane"},
                               {"sortDate_s", QDate(2026, 12, 9).toString("ddd d MMM")},
@@ -99,16 +102,8 @@ private slots:
         QVERIFY(cliList({"--data", m_data->path(), "--state", "lost"}, 2).value(0).contains("unknown state"));
 
         SavedOrders saved;
-        saved.getReceived();
-        saved.getInProgress();
         saved.getToPost();
-        saved.getBackup();
-        QCOMPARE(visibleIds(saved, S::ReceivedList), QStringList{"R1"});
-        QCOMPARE(saved.model(S::InProgressList)->count(), 2);
-        QCOMPARE(visibleIds(saved, S::ToPostList), (QStringList{"X1", "P1"}));
-        QCOMPARE(saved.model(S::ToPostList)->get(1)->orderState(), int(O::ForTransfer));
         QCOMPARE(saved.model(S::ToPostList)->get(1)->xto, QStringLiteral("22"));
-        QCOMPARE(saved.model(S::BackupList)->get(0)->orderState(), int(O::Backup));
         QFile::remove(pathIn(O::ForPosting, "P1")); // reloading replaces the rows
         saved.getToPost();
         QCOMPARE(saved.model(S::ToPostList)->count(), 1);
