@@ -37,14 +37,10 @@ QStringList filesBelow(const QString &folder)
     return files;
 }
 
-void set(const char *key, const QVariant &value)
+void setAll(const QVariantMap &settings)
 {
-    AppContext::userSettings()->setValue(QLatin1String(key), value);
-}
-
-QVariant get(const char *key)
-{
-    return AppContext::userSettings()->value(QLatin1String(key));
+    for (auto it = settings.begin(); it != settings.end(); ++it)
+        AppContext::userSettings()->setValue(it.key(), it.value());
 }
 
 } // namespace
@@ -95,10 +91,8 @@ private slots:
         QFETCH(int, to);
         const QString id = QStringLiteral("T1");
         QVERIFY(TestEnv::writeFile(pathIn(from, id), kOrder));
-        set("userID_s", "17");
-        set("userName_s", "Me");
-        set("users", QStringList{"Bob", "Sue"});
-        set("uidList", QStringList{"21", "22"});
+        setAll({{"userID_s", "17"}, {"userName_s", "Me"}, {"users", QStringList{"Bob", "Sue"}},
+                {"uidList", QStringList{"21", "22"}}});
 
         VexaOrder order;
         order.readJson(QJsonDocument::fromJson(kOrder).object());
@@ -131,7 +125,7 @@ private slots:
         if (op == "Sue") {
             QCOMPARE(moved.value("xto").toString(), QStringLiteral("22"));
             QCOMPARE(order.xfrom, QStringLiteral("17"));
-            QCOMPARE(get("xfer").toString(), QStringLiteral("Sue"));
+            QCOMPARE(AppContext::userSettings()->value("xfer").toString(), QStringLiteral("Sue"));
         }
     }
 
@@ -202,8 +196,7 @@ private slots:
         QFETCH(QString, expected);
         QFETCH(QVariantMap, after);
         const QString stem = QDate::currentDate().toString(QStringLiteral("yyMMdd")) + QStringLiteral("-217-");
-        for (auto it = settings.begin(); it != settings.end(); ++it)
-            AppContext::userSettings()->setValue(it.key(), it.value());
+        setAll(settings);
         for (const QString &e : existing)
             QVERIFY(TestEnv::writeFile(pathIn(e.section(':', 0, 0).toInt(), e.section(':', 1).replace("@", stem)), kOrder));
         VexaOrder order;
@@ -220,10 +213,7 @@ private slots:
         QByteArray withType = kOrder;
         withType.replace("\"orderID\"", "\"apType\":\"Measure\",\"apmnt\":\"2026-12-09T09:00:00.000\",\"orderID\"");
         QVERIFY(TestEnv::writeFile(pathIn(VexaOrder::Posted, uuid), withType));
-        set("ordnum", "500");
-        set("ordpre", "R");
-        set("fit_d", 45.0);
-        set("aptypes_sl", QStringList{"Survey"});
+        setAll({{"ordnum", "500"}, {"ordpre", "R"}, {"fit_d", 45.0}, {"aptypes_sl", QStringList{"Survey"}}});
         VexaOrder order;
         QVERIFY(order.loadOrder(uuid, VexaOrder::Posted, true));
         QCOMPARE(order.orderID(), QStringLiteral("R500"));
@@ -232,7 +222,7 @@ private slots:
         QVERIFY(order.sendEmailToCustomer());
         QVERIFY(QFile::exists(pathIn(VexaOrder::InProgress, QStringLiteral("R500"))));
         QVERIFY(!QFile::exists(pathIn(VexaOrder::Posted, uuid)));
-        QCOMPARE(get("aptypes_sl").toStringList(), (QStringList{"Survey", "Measure"}));
+        QCOMPARE(AppContext::userSettings()->value("aptypes_sl").toStringList(), (QStringList{"Survey", "Measure"}));
 
     }
 
@@ -263,7 +253,7 @@ private slots:
         QVERIFY(TestEnv::writeFile(outside, content));
         if (existsIn >= 0)
             QVERIFY(TestEnv::writeFile(pathIn(existsIn, "T1"), "older"));
-        set("imp", outside);
+        AppContext::userSettings()->setValue("imp", outside);
         const QStringList before = filesBelow(AppContext::ordersFolder);
         VexaOrder order;
         QSignalSpy closed(&order, &VexaOrder::closeOrder);
