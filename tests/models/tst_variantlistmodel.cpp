@@ -70,12 +70,10 @@ private slots:
             model.insertList(idx, values(added));
 
         QCOMPARE(inserted.count(), 1);
-        QCOMPARE(inserted.at(0).at(1).toInt(), first);
-        QCOMPARE(inserted.at(0).at(2).toInt(), last);
+        QCOMPARE(inserted.at(0).mid(1), (QVariantList{first, last}));
         QCOMPARE(model.list(), values(expected));
         QCOMPARE(model.data(model.index(first, 0), ValueRole), values(added).first());
-        QCOMPARE(count.count(), 1);
-        QCOMPARE(count.at(0).at(0).toInt(), expected.size());
+        QCOMPARE(count, (QList<QVariantList>{{expected.size()}}));
     }
 
     void moveUsesFrameworkDestination_data()
@@ -103,11 +101,12 @@ private slots:
 
         model.move(idx, pos);
         QCOMPARE(moved.count(), 1);
-        QCOMPARE(moved.at(0).at(1).toInt(), idx);
-        QCOMPARE(moved.at(0).at(4).toInt(), destination);
+        QCOMPARE((QList<int>{moved.at(0).at(1).toInt(), moved.at(0).at(4).toInt()}), (QList<int>{idx, destination}));
         QCOMPARE(model.list(), values(expected));
     }
 
+    // Rows the list does not have change nothing; real changes and removals
+    // announce exactly their rows.
     void changesAndRemovalsAnnounceTheirRows()
     {
         QQmlVariantListModel model;
@@ -115,62 +114,35 @@ private slots:
         QCOMPARE(model.roleNames(), (QHash<int, QByteArray>{{ValueRole, "qtVariant"}}));
         model.appendList(values("abcd"));
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsAboutToBeInserted);
         QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+        QSignalSpy moved(&model, &QAbstractItemModel::rowsAboutToBeMoved);
         QSignalSpy count(&model, &QQmlVariantListModel::countChanged);
+        QVERIFY(!model.get(4).isValid() && !model.get(-1).isValid());
+        QVERIFY(!model.data(model.index(0, 0), Qt::DisplayRole).isValid());
+        QVERIFY(!model.setData(model.index(4, 0), "x", ValueRole));
+        QVERIFY(!model.setData(model.index(0, 0), "x", Qt::EditRole));
+        model.replace(4, "x");
+        model.remove(4);
+        model.insert(5, "x");
+        model.insertList(-1, values("x"));
+        model.appendList(QVariantList());
+        model.move(0, 4);
+        model.move(1, 1);
+        QCOMPARE(changed.count() + inserted.count() + removed.count() + moved.count() + count.count(), 0);
 
         model.replace(1, "B");
         QVERIFY(model.setData(model.index(2, 0), "C", ValueRole));
         QCOMPARE(model.list(), values("aBCd"));
         QCOMPARE(changed.count(), 2);
-        QCOMPARE(changed.at(0).at(0).toModelIndex(), model.index(1, 0));
-        QCOMPARE(changed.at(0).at(1).toModelIndex(), model.index(1, 0));
+        QCOMPARE(changed.at(0).mid(0, 2), (QVariantList{model.index(1, 0), model.index(1, 0)}));
         QCOMPARE(changed.at(1).at(0).toModelIndex(), model.index(2, 0));
-        QCOMPARE(count.count(), 0);
-
         model.remove(1);
         model.clear();
+        model.clear();
         QCOMPARE(removed.count(), 2);
-        QCOMPARE(removed.at(0).at(1).toInt(), 1);
-        QCOMPARE(removed.at(0).at(2).toInt(), 1);
-        QCOMPARE(removed.at(1).at(1).toInt(), 0);
-        QCOMPARE(removed.at(1).at(2).toInt(), 2);
-        QCOMPARE(count.count(), 2);
-        QCOMPARE(count.at(1).at(0).toInt(), 0);
-    }
-
-    void invalidRowsChangeNothing()
-    {
-        QQmlVariantListModel model;
-        QAbstractItemModelTester tester(&model, Checked);
-        model.appendList(values("abc"));
-        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-        QSignalSpy layout(&model, &QAbstractItemModel::rowsAboutToBeInserted);
-        QSignalSpy removed(&model, &QAbstractItemModel::rowsAboutToBeRemoved);
-        QSignalSpy moved(&model, &QAbstractItemModel::rowsAboutToBeMoved);
-        QSignalSpy count(&model, &QQmlVariantListModel::countChanged);
-
-        QVERIFY(!model.get(3).isValid());
-        QVERIFY(!model.get(-1).isValid());
-        QVERIFY(!model.data(model.index(3, 0), ValueRole).isValid());
-        QVERIFY(!model.data(model.index(0, 0), Qt::DisplayRole).isValid());
-        QVERIFY(!model.setData(model.index(3, 0), "x", ValueRole));
-        QVERIFY(!model.setData(model.index(0, 0), "x", Qt::EditRole));
-        model.replace(3, "x");
-        model.remove(3);
-        model.insert(4, "x");
-        model.insertList(-1, values("x"));
-        model.appendList(QVariantList());
-        model.move(0, 3);
-        model.move(1, 1);
-
-        QCOMPARE(model.list(), values("abc"));
-        QCOMPARE(changed.count() + layout.count() + removed.count() + moved.count(), 0);
-        QCOMPARE(count.count(), 0);
-
-        model.clear();
-        model.clear();
-        QCOMPARE(count.count(), 1);
-        QCOMPARE(removed.count(), 1);
+        QCOMPARE(removed.at(0).mid(1) + removed.at(1).mid(1), (QVariantList{1, 1, 0, 2}));
+        QCOMPARE(count, (QList<QVariantList>{{3}, {0}}));
     }
 };
 
