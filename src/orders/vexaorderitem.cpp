@@ -69,6 +69,14 @@ void VexaOrderItem::copyChoicesFrom(const VexaOrderItem *source)
     turn = source->turn;
     btypeCode = source->btypeCode;
     set_dataMap(source->dataMap());
+    // The copies replace the target's own groups: kept side by side, a group
+    // of the same name would be priced twice.
+    const QList<OptionGroup *> own = m_options->toList();
+    m_options->clear();
+    for (OptionGroup *group : own) {
+        if (group->parent() == this)
+            group->deleteLater();
+    }
     const QQmlObjectListModel<OptionGroup> *from = source->optionsModel();
     for (int i = 0; i < from->count(); ++i)
         m_options->append(from->get(i)->clone(this));

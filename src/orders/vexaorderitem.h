@@ -64,7 +64,7 @@ public:
     void resetSelection(int level);
 
     // Takes over the source's catalogue choices and a copy of each of its
-    // option groups; room, measurements and notes stay.
+    // option groups (in place of its own); room, measurements and notes stay.
     void copyChoicesFrom(const VexaOrderItem *source);
 
 private:

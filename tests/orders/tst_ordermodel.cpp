@@ -194,12 +194,15 @@ private slots:
         QCOMPARE(third->bl_color() + copy->bl_color(), QStringLiteral("CreamCream"));
         QCOMPARE(third->bl_width(), 0);
         QCOMPARE(third->optionsModel()->count(), 1);
+        // an item that had the group already gets it once, not twice (priced twice)
+        QCOMPARE(copy->optionsModel()->count(), 1);
         QVERIFY(other->bl_color().isEmpty());
         QCOMPARE(order.getVexaOrderItem(), source);
         // copying to the whole house leaves the source with one group, not two
         order.copyToAllInHouse("Hall", 0);
         QCOMPARE(source->optionsModel()->count(), 1);
         QCOMPARE(other->bl_color(), QStringLiteral("Cream"));
+        QCOMPARE(copy->optionsModel()->count(), 1);
     }
 
     void copyOrder()
