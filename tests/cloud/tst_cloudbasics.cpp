@@ -17,6 +17,16 @@
 
 using Params = QHash<QString, QString>;
 
+namespace {
+QStringList names(const QUrl &url)
+{
+    QStringList out;
+    for (const auto &item : QUrlQuery(url).queryItems())
+        out << item.first;
+    return out;
+}
+} // namespace
+
 class TestCloudBasics : public QObject
 {
     Q_OBJECT
@@ -28,7 +38,6 @@ private slots:
     void cleanErrorString();
     void replyMessages_data();
     void replyMessages();
-    void request_data();
     void request();
     void addressing_data();
     void addressing();
@@ -102,56 +111,21 @@ void TestCloudBasics::replyMessages()
     QCOMPARE(cloudReplyMessage(code < 0 ? 201 : code, raw), message);
 }
 
-void TestCloudBasics::request_data()
-{
-    QTest::addColumn<Params>("params");
-    QTest::addColumn<QStringList>("keys");
-    QTest::addColumn<QVariantMap>("values");
-    QTest::addColumn<QVariantMap>("headers");
-    const QStringList plain{"AWSAccessKeyId", "Signature", "Expires"};
-    QTest::newRow("listing with token")
-        << Params{{"verb", "GET"}, {"bucket", "lattica"}, {"prefix", "a+b@x.com/xfer/"}, {"delimiter", "/"},
-                  {"continuation-token", "1a+b/c=="}}
-        << QStringList{"AWSAccessKeyId", "Signature", "list-type", "prefix", "delimiter", "continuation-token", "Expires"}
-        << QVariantMap{{"list-type", "2"}, {"prefix", "a%2Bb@x.com/xfer/"}, {"continuation-token", "1a%2Bb/c=="}}
-        << QVariantMap{};
-    QTest::newRow("empty delimiter") << Params{{"verb", "GET"}, {"bucket", "lattica"}, {"prefix", "p/"}}
-                                     << QStringList{"AWSAccessKeyId", "Signature", "list-type", "prefix", "delimiter", "Expires"}
-                                     << QVariantMap{{"delimiter", ""}} << QVariantMap{};
-    QTest::newRow("conditional get")
-        << Params{{"verb", "GET"}, {"bucket", "lattica"}, {"filename", "k"}, {"If-None-Match", "\"e1\""},
-                  {"ifModifiedSince", "Sun, 06 Dec 2026 10:00:00 GMT"}}
-        << plain << QVariantMap{} << QVariantMap{{"If-None-Match", "\"e1\""}, {"If-Modified-Since", "Sun, 06 Dec 2026 10:00:00 GMT"}};
-    QTest::newRow("head ignores listing keys")
-        << Params{{"verb", "HEAD"}, {"bucket", "lattica"}, {"filename", "k"}, {"prefix", "p"}, {"x-amz-acl", "public-read"}}
-        << plain << QVariantMap{} << QVariantMap{};
-}
-
 void TestCloudBasics::request()
 {
-    QFETCH(Params, params);
-    QFETCH(QStringList, keys);
-    QFETCH(QVariantMap, values);
-    QFETCH(QVariantMap, headers);
+    // what the server tests cannot see: listing keys never reach a HEAD, a
+    // listing without delimiter still sends it, no content type is set
+    QAmazonConnection conn("AKID", "secret", CloudEndpoint());
     const qint64 before = QDateTime::currentSecsSinceEpoch();
-    const QNetworkRequest request = QAmazonConnection("AKID", "secret", CloudEndpoint()).createRequest(params);
-    const QUrlQuery query(request.url());
-    QStringList names;
-    for (const auto &item : query.queryItems(QUrl::FullyEncoded))
-        names << item.first;
-    QCOMPARE(names, keys);
-    QCOMPARE(query.queryItemValue("AWSAccessKeyId"), QString("AKID"));
-    const qint64 expires = query.queryItemValue("Expires").toLongLong();
+    QNetworkRequest request = conn.createRequest(
+        {{"verb", "HEAD"}, {"bucket", "lattica"}, {"filename", "k"}, {"prefix", "p"}, {"x-amz-acl", "public-read"}});
+    QCOMPARE(names(request.url()), QStringList({"AWSAccessKeyId", "Signature", "Expires"}));
+    const qint64 expires = QUrlQuery(request.url()).queryItemValue("Expires").toLongLong();
     QVERIFY(expires >= before + 200 && expires <= QDateTime::currentSecsSinceEpoch() + 200);
-    const QString signature = query.queryItemValue("Signature", QUrl::FullyEncoded);
-    QVERIFY(!signature.contains('/') && !signature.contains('+'));
-    for (auto it = values.cbegin(); it != values.cend(); ++it)
-        QCOMPARE(query.queryItemValue(it.key(), QUrl::PrettyDecoded), it.value().toString());
-    QVERIFY(!request.url().toEncoded().contains('+')); // a literal "+" would reach the service as a blank
-    QCOMPARE(request.rawHeaderList().size(), headers.size());
-    for (auto it = headers.cbegin(); it != headers.cend(); ++it)
-        QCOMPARE(QString(request.rawHeader(it.key().toLatin1())), it.value().toString());
-    QVERIFY(request.header(QNetworkRequest::ContentTypeHeader).isNull());
+    QVERIFY(request.rawHeaderList().isEmpty() && request.header(QNetworkRequest::ContentTypeHeader).isNull());
+    request = conn.createRequest({{"verb", "GET"}, {"bucket", "lattica"}, {"prefix", "p/"}});
+    QCOMPARE(names(request.url()), QStringList({"AWSAccessKeyId", "Signature", "list-type", "prefix", "delimiter", "Expires"}));
+    QCOMPARE(QUrlQuery(request.url()).queryItemValue("delimiter"), QString(""));
 }
 
 void TestCloudBasics::addressing_data()
@@ -258,31 +232,25 @@ void TestCloudBasics::badCredentialBlocks()
 
 void TestCloudBasics::sealCredentialsCommand()
 {
-    QProcess p;
-    p.setProgram(LTA_BINARY_DIR "/src/lattica-cli");
-    p.setArguments({"seal-credentials", "AKIDCLI", "SECRETCLI", "api:MAILCLI"});
-    p.start();
-    QVERIFY2(p.waitForFinished(20000), qPrintable(p.errorString()));
-    QCOMPARE(p.exitCode(), 0);
+    auto run = [](const QStringList &args, const QByteArray &input, int *exitCode) {
+        QProcess p;
+        p.start(LTA_BINARY_DIR "/src/lattica-cli", QStringList{"seal-credentials"} + args);
+        p.write(input);
+        p.closeWriteChannel();
+        *exitCode = p.waitForFinished(20000) ? p.exitCode() : -1;
+        return p.readAllStandardOutput().trimmed();
+    };
+    int exitCode = -1;
     CloudCredentials c;
-    QCOMPARE(c.decipher(p.readAllStandardOutput().trimmed()), QString());
+    QCOMPARE(c.decipher(run({"AKIDCLI", "SECRETCLI", "api:MAILCLI"}, "", &exitCode)), QString());
+    QCOMPARE(exitCode, 0);
     QCOMPARE(c.storageKeyId + c.storageSecret + c.mailCredential, QByteArray("AKIDCLISECRETCLIapi:MAILCLI"));
-
     // from standard input, keeping secrets out of the process list
-    p.setArguments({"seal-credentials"});
-    p.start();
-    p.write("AKIDIN\nSECRETIN\napi:MAILIN\n");
-    p.closeWriteChannel();
-    QVERIFY(p.waitForFinished(20000));
-    QCOMPARE(p.exitCode(), 0);
-    QCOMPARE(c.decipher(p.readAllStandardOutput().trimmed()), QString());
-    QCOMPARE(c.storageSecret, QByteArray("SECRETIN"));
-
-    p.setArguments({"seal-credentials", "only-one"});
-    p.start();
-    QVERIFY(p.waitForFinished(20000));
-    QVERIFY(p.exitCode() != 0);
-    QVERIFY(p.readAllStandardOutput().isEmpty());
+    QCOMPARE(c.decipher(run({}, "AKIDIN\nSECRETIN\napi:MAILIN\n", &exitCode)), QString());
+    QCOMPARE(exitCode, 0);
+    QCOMPARE(c.storageKeyId + c.storageSecret + c.mailCredential, QByteArray("AKIDINSECRETINapi:MAILIN"));
+    QCOMPARE(run({"only-one"}, "", &exitCode), QByteArray());
+    QVERIFY(exitCode > 0);
 }
 
 QTEST_GUILESS_MAIN(TestCloudBasics)
