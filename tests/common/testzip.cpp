@@ -6,29 +6,20 @@
 #include <quazip/quazipnewinfo.h>
 #include <zlib.h>
 
-namespace TestZip {
-
-QByteArray make(const Entries &entries, bool stored)
+QByteArray TestZip::make(const QList<QPair<QString, QByteArray>> &entries, bool stored)
 {
     QBuffer buffer;
-    {
-        QuaZip zip(&buffer);
-        if (!zip.open(QuaZip::mdCreate))
+    QuaZip zip(&buffer);
+    if (!zip.open(QuaZip::mdCreate))
+        return QByteArray();
+    for (const auto &entry : entries) {
+        QuaZipFile file(&zip);
+        if (!file.open(QIODevice::WriteOnly, QuaZipNewInfo(entry.first), nullptr, 0, stored ? 0 : Z_DEFLATED,
+                       stored ? 0 : Z_BEST_COMPRESSION)
+            || file.write(entry.second) != entry.second.size())
             return QByteArray();
-        for (const auto &entry : entries) {
-            QuaZipFile file(&zip);
-            const bool opened = stored ? file.open(QIODevice::WriteOnly, QuaZipNewInfo(entry.first), nullptr, 0, 0, 0)
-                                       : file.open(QIODevice::WriteOnly, QuaZipNewInfo(entry.first), nullptr, 0,
-                                                   Z_DEFLATED, Z_BEST_COMPRESSION);
-            if (!opened || file.write(entry.second) != entry.second.size())
-                return QByteArray();
-            file.close();
-        }
-        zip.close();
-        if (zip.getZipError() != 0)
-            return QByteArray();
+        file.close();
     }
-    return buffer.data();
+    zip.close();
+    return zip.getZipError() == 0 ? buffer.data() : QByteArray();
 }
-
-} // namespace TestZip
