@@ -59,7 +59,6 @@ private slots:
     void secondaryHandsOverItsArgument();
     void malformedPreambleIsDropped_data();
     void malformedPreambleIsDropped();
-    void checksumDigits();
     void crashedPrimaryIsReplaced();
 
 private:
@@ -165,31 +164,6 @@ void TestSingleApplication::malformedPreambleIsDropped()
         QCOMPARE(started.count(), 0);
         QCOMPARE(received.count(), 0);
     }
-}
-
-void TestSingleApplication::checksumDigits()
-{
-    // base-256 digits of the CRC, most significant first, each digit d
-    // written as d + 48 below 10 and d + 87 otherwise (modulo 256)
-    const QByteArray data("abc");
-    const quint16 crc = qChecksum(data.constData(), uint(data.size()));
-    const QByteArray text = SingleApplication::checksumText(data);
-    QCOMPARE(text.size(), crc >= 256 ? 2 : 1);
-    auto digit = [](uint d) { return char(((d < 10) ? d + 48 : d + 87) % 256); };
-    if (crc >= 256) {
-        QCOMPARE(text.at(0), digit(crc >> 8));
-        QCOMPARE(text.at(1), digit(crc & 0xff));
-    }
-    // a message whose CRC is below 256 gets a single digit; find one
-    for (int i = 0; i < 100000; ++i) {
-        const QByteArray probe = QByteArray::number(i);
-        const quint16 c = qChecksum(probe.constData(), uint(probe.size()));
-        if (c < 10) {
-            QCOMPARE(SingleApplication::checksumText(probe), QByteArray(1, char(c + 48)));
-            return;
-        }
-    }
-    QFAIL("no short checksum found");
 }
 
 void TestSingleApplication::crashedPrimaryIsReplaced()
