@@ -19,19 +19,10 @@ const QString kDenied = "Access denied. Check that your device time is correct. 
                         "of actual time, and account is correct";
 QStringList logLines;
 
-QUrl urlOf(const QJsonObject &entry) { return QUrl("http://server" + entry.value("url").toString()); }
-QString header(const QJsonObject &entry, const char *name)
-{
-    return entry.value("headers").toObject().value(QLatin1String(name)).toString();
-}
-QStringList queryKeys(const QJsonObject &entry)
-{
-    QStringList keys;
-    for (const auto &item : QUrlQuery(urlOf(entry)).queryItems())
-        keys << item.first;
-    return keys;
-}
-int status(QNetworkReply *reply) { return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(); }
+QUrlQuery queryOf(const QJsonObject &entry) { return QUrlQuery(QUrl("http://server" + entry.value("url").toString())); }
+// The query's names in order, "&"-joined.
+QString queryKeys(const QJsonObject &entry) { return queryOf(entry).query().remove(QRegularExpression("=[^&]*")); }
+QString header(const QJsonObject &e, const char *name) { return e.value("headers").toObject().value(QLatin1String(name)).toString(); }
 } // namespace
 
 class TestAmazonConnection : public QObject
@@ -42,20 +33,17 @@ private slots:
     void init() { m_server.take(); }
     void putGetAndHead();
     void publicPutSendsSignedHeaders();
-    void conditionalGet_data();
     void conditionalGet();
     void pagedListing();
     void detailedListing();
-    void emptyFolderAndPlainListing();
     void copyAndDelete();
-    void missingObjects();
     void accessRefused_data();
     void accessRefused();
 
 private:
-    void put(const QString &key, const QByteArray &body, const QString &bucket = kBucket)
+    void put(const QString &key, const QByteArray &body)
     {
-        QNetworkReply *reply = m_conn->putFile(key, bucket, body, false);
+        QNetworkReply *reply = m_conn->putFile(key, kBucket, body, false);
         QVERIFY2(reply->error() == QNetworkReply::NoError, qPrintable(key + ": " + reply->errorString()));
     }
 
@@ -68,7 +56,7 @@ void TestAmazonConnection::initTestCase()
 {
     TestEnv::initApp();
     m_data.reset(TestEnv::freshDataFolder());
-    QVERIFY2(m_server.start({"lattica", "dupes"}, 2), qPrintable(m_server.error()));
+    QVERIFY2(m_server.start({"lattica"}, 2), qPrintable(m_server.error()));
     m_server.useInSettings(); // found through the configuration, as the program does
     m_conn.reset(new QAmazonConnection(S3TestServer::kKeyId, S3TestServer::kSecret));
 }
@@ -77,93 +65,61 @@ void TestAmazonConnection::putGetAndHead()
 {
     const QByteArray body = "[General]\nbus_s=Shutters & Co\n";
     const qint64 now = QDateTime::currentSecsSinceEpoch();
-    QNetworkReply *reply = m_conn->putFile("acct@example.com/st/lta.ini", kBucket, body, false);
-    QCOMPARE(reply->error(), QNetworkReply::NoError);
-    QCOMPARE(status(reply), 200);
-    QList<QJsonObject> journal = m_server.take();
-    QCOMPARE(journal.size(), 1);
-    QCOMPARE(journal[0].value("method").toString(), QString("PUT"));
-    QCOMPARE(urlOf(journal[0]).path(), QString("/lattica/acct@example.com/st/lta.ini"));
-    QCOMPARE(queryKeys(journal[0]),
-             QStringList({"AWSAccessKeyId", "Signature", "Content-Type", "Content-Length", "Expires"}));
-    const QUrlQuery query(urlOf(journal[0]));
-    QCOMPARE(query.queryItemValue("Content-Type"), QString("text/plain"));
-    QCOMPARE(query.queryItemValue("Content-Length"), QString::number(body.size()));
-    const qint64 expires = query.queryItemValue("Expires").toLongLong();
-    QVERIFY2(expires >= now + 200 && expires <= now + 210, qPrintable(QString::number(expires - now)));
-    QVERIFY(header(journal[0], "x-amz-acl").isEmpty() && header(journal[0], "content-type").isEmpty());
-
-    reply = m_conn->getFile(kBucket, "acct@example.com/st/lta.ini");
-    QCOMPARE(reply->readAll(), body);
-    const QDateTime modified = m_conn->getLastModified(kBucket, "acct@example.com/st/lta.ini");
-    QVERIFY(qAbs(modified.toSecsSinceEpoch() - now) < 60);
-    QVERIFY(m_conn->lastError.isEmpty());
+    put("acct@example.com/st/lta.ini", body);
+    QJsonObject entry = m_server.take().value(0);
+    QCOMPARE(queryKeys(entry), QString("AWSAccessKeyId&Signature&Content-Type&Content-Length&Expires"));
+    QCOMPARE(queryOf(entry).queryItemValue("Content-Type") + "," + queryOf(entry).queryItemValue("Content-Length"), QString("text/plain,30"));
+    QVERIFY(qAbs(queryOf(entry).queryItemValue("Expires").toLongLong() - now - 205) <= 5);
+    QVERIFY(header(entry, "x-amz-acl").isEmpty() && header(entry, "content-type").isEmpty());
+    QCOMPARE(m_conn->getFile(kBucket, "acct@example.com/st/lta.ini")->readAll(), body);
+    QVERIFY(qAbs(m_conn->getLastModified(kBucket, "acct@example.com/st/lta.ini").toSecsSinceEpoch() - now) < 60);
 
     // an empty body sends no content type
-    m_server.take();
-    QCOMPARE(m_conn->putFile("acct@example.com/mod/jbs", kBucket, QByteArray(), false)->error(), QNetworkReply::NoError);
-    journal = m_server.take();
-    QCOMPARE(queryKeys(journal.value(0)), QStringList({"AWSAccessKeyId", "Signature", "Content-Length", "Expires"}));
-    QCOMPARE(QUrlQuery(urlOf(journal[0])).queryItemValue("Content-Length"), QString("0"));
-    reply = m_conn->getFile(kBucket, "acct@example.com/mod/jbs");
-    QCOMPARE(reply->error(), QNetworkReply::NoError);
-    QCOMPARE(reply->readAll(), QByteArray());
+    put("acct@example.com/mod/jbs", QByteArray());
+    QCOMPARE(queryKeys(m_server.take().last()), QString("AWSAccessKeyId&Signature&Content-Length&Expires"));
+    // HEAD of a missing object: no date, the code kept
+    QVERIFY(!m_conn->getLastModified(kBucket, "ghost@example.com/nxtdev").isValid());
+    QCOMPARE(m_conn->lastErrorCode, int(QNetworkReply::ContentNotFoundError));
+    // an empty object is found but holds nothing
+    QString message;
+    QVERIFY(!checkCloudReply(m_conn->getFile(kBucket, "acct@example.com/mod/jbs"), true, &message));
+    QCOMPARE(message, QString("Cloud data found but 0 bytes"));
 }
 
 void TestAmazonConnection::publicPutSendsSignedHeaders()
 {
     // The server checks the signature over the x-amz-* headers it received,
     // so success also shows they went out as signed, in order.
-    const QHash<QString, QString> params{{"verb", "PUT"}, {"bucket", "lattica"}, {"filename", "acct@example.com/meta"},
-                                         {"filesize", "2"}, {"Content-Type", "text/plain"},
-                                         {"x-amz-acl", "public-read"}, {"x-amz-meta-rt", "1733480000"}};
-    QNetworkReply *reply = m_conn->syncPut(m_conn->createRequest(params), "ok");
-    reply->deleteLater();
-    QCOMPARE(reply->error(), QNetworkReply::NoError);
+    QCOMPARE(m_conn->syncPut(m_conn->createRequest({{"verb", "PUT"}, {"bucket", "lattica"}, {"filename", "acct@example.com/meta"},
+                                                    {"filesize", "2"}, {"Content-Type", "text/plain"},
+                                                    {"x-amz-acl", "public-read"}, {"x-amz-meta-rt", "1733480000"}}), "ok")->error(), QNetworkReply::NoError);
     const QJsonObject entry = m_server.take().value(0);
     QCOMPARE(header(entry, "x-amz-meta-rt") + header(entry, "x-amz-acl"), QString("1733480000public-read"));
 }
 
-void TestAmazonConnection::conditionalGet_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<int>("expected");
-    QTest::newRow("etag") << "etag" << 304;
-    QTest::newRow("other etag") << "otheretag" << 200;
-    QTest::newRow("date-time") << "datetime" << 304;
-    QTest::newRow("header text") << "text" << 304;
-    QTest::newRow("bytes") << "bytes" << 304;
-    QTest::newRow("a minute before") << "older" << 200;
-    QTest::newRow("none") << "none" << 200;
-}
-
 void TestAmazonConnection::conditionalGet()
 {
-    QFETCH(QString, kind);
-    QFETCH(int, expected);
     const QByteArray key = "acct@example.com/V3VexaData.zip", body = "PK\x03\x04 catalogue";
     put(key, body);
     const QByteArray etag = m_conn->getFile(kBucket, key)->rawHeader("ETag");
-    const QByteArray modifiedText = m_conn->getFile(kBucket, key)->rawHeader("Last-Modified");
     const QDateTime modified = m_conn->getLastModified(kBucket, key).toUTC();
-    QVERIFY(!etag.isEmpty() && !modifiedText.isEmpty() && modified.isValid());
-
-    QNetworkReply *reply = kind == "etag"        ? m_conn->getFile(kBucket, key, etag)
-                         : kind == "otheretag"   ? m_conn->getFile(kBucket, key, QByteArray("\"0123456789abcdef\""))
-                         : kind == "datetime"    ? m_conn->getFile(kBucket, key, modified)
-                         : kind == "text"        ? m_conn->getFile(kBucket, key, QString::fromLatin1(modifiedText))
-                         : kind == "bytes"       ? m_conn->getFileIfModifiedSince(kBucket, key, modifiedText)
-                         : kind == "older"       ? m_conn->getFile(kBucket, key, modified.addSecs(-60))
-                                                 : m_conn->getFile(kBucket, key, QVariant());
-    QCOMPARE(status(reply), expected);
-    QCOMPARE(reply->error(), QNetworkReply::NoError);
-    QCOMPARE(reply->readAll(), expected == 304 ? QByteArray() : body);
+    auto check = [&](QNetworkReply *reply, int expected) {
+        QCOMPARE(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), expected);
+        QCOMPARE(reply->error(), QNetworkReply::NoError);
+        QCOMPARE(reply->readAll(), expected == 304 ? QByteArray() : body);
+    };
+    check(m_conn->getFile(kBucket, key, etag), 304);
+    check(m_conn->getFile(kBucket, key, QByteArray("\"0123456789abcdef\"")), 200);
+    check(m_conn->getFile(kBucket, key, modified), 304);
+    check(m_conn->getFile(kBucket, key, modified.addSecs(-60)), 200);
 }
 
 void TestAmazonConnection::pagedListing()
 {
     // "+" in a prefix must not reach the server as a blank
     const QString prefix = "sales+north@example.com/jbs/";
+    QCOMPARE(m_conn->getCloudDirContents("lattica", prefix), QStringList()); // nothing there yet
+    QVERIFY(m_conn->lastError.isEmpty());
     QStringList expected{prefix}; // the folder marker itself
     put(prefix, QByteArray());
     for (int i = 0; i < 9; ++i) {
@@ -174,131 +130,73 @@ void TestAmazonConnection::pagedListing()
     m_server.take();
 
     QCOMPARE(m_conn->getCloudDirContents("lattica", prefix), expected);
-    QVERIFY(m_conn->lastError.isEmpty());
     // ten keys at two a page: several requests, each following the token
     const QList<QJsonObject> journal = m_server.take();
     QVERIFY2(journal.size() >= 5, qPrintable(QString::number(journal.size())));
     for (int i = 0; i < journal.size(); ++i) {
-        QCOMPARE(urlOf(journal[i]).path(), QString("/lattica/"));
-        QStringList order{"AWSAccessKeyId", "Signature", "list-type", "prefix", "delimiter"};
-        QCOMPARE(queryKeys(journal[i]), order << (i ? QStringList{"continuation-token", "Expires"} : QStringList{"Expires"}));
-        const QUrlQuery q(urlOf(journal[i]));
-        QCOMPARE(q.queryItemValue("list-type"), QString("2"));
-        QCOMPARE(q.queryItemValue("prefix", QUrl::FullyDecoded), prefix);
-        QCOMPARE(q.queryItemValue("delimiter", QUrl::FullyDecoded), QString("/"));
         QVERIFY(!journal[i].value("url").toString().contains('+'));
+        QCOMPARE(queryKeys(journal[i]), QString("AWSAccessKeyId&Signature&list-type&prefix&delimiter") + (i ? "&continuation-token&Expires" : "&Expires"));
+        const QUrlQuery q = queryOf(journal[i]);
+        QCOMPARE(q.queryItemValue("list-type") + q.queryItemValue("prefix", QUrl::FullyDecoded) + q.queryItemValue("delimiter", QUrl::FullyDecoded),
+                 "2" + prefix + "/");
     }
 }
 
 void TestAmazonConnection::detailedListing()
 {
     const QString prefix = "details@example.com/st/";
+    QMap<QString, CloudFileInfo> map;
+    QVERIFY(m_conn->getCloudDirContentsLastModified("lattica", prefix, map) && map.isEmpty());
     put(prefix, QByteArray());
     for (int i = 0; i < 5; ++i)
         put(prefix + QStringLiteral("file%1.ini").arg(i), QByteArray("content ").repeated(i + 1));
     put(prefix + "sub/other.ini", "o");
 
-    QMap<QString, CloudFileInfo> map{{"kept-from-before", CloudFileInfo{}}};
     QVERIFY(m_conn->getCloudDirContentsLastModified("lattica", prefix, map));
-    QVERIFY(m_conn->lastError.isEmpty());
-    QCOMPARE(map.keys(), QStringList({"file0.ini", "file1.ini", "file2.ini", "file3.ini", "file4.ini", "kept-from-before"}));
+    QCOMPARE(map.keys(), QStringList({"file0.ini", "file1.ini", "file2.ini", "file3.ini", "file4.ini"}));
     for (int i = 0; i < 5; ++i) {
         const CloudFileInfo info = map.value(QStringLiteral("file%1.ini").arg(i));
         const QByteArray body = QByteArray("content ").repeated(i + 1);
         QCOMPARE(info.size, body.size());
         QCOMPARE(info.etag, QCryptographicHash::hash(body, QCryptographicHash::Md5).toHex());
-        QCOMPARE(info.lastModified.timeSpec(), Qt::UTC);
-        QVERIFY(qAbs(info.lastModified.secsTo(QDateTime::currentDateTimeUtc())) < 60);
+        QVERIFY(info.lastModified.timeSpec() == Qt::UTC && qAbs(info.lastModified.secsTo(QDateTime::currentDateTimeUtc())) < 60);
     }
-
-    // the whole bucket in one page: of two keys with one last component, the later wins
-    put("a/same.txt", "first", "dupes");
-    put("b/same.txt", "second!", "dupes");
-    map.clear();
-    QVERIFY(m_conn->getCloudDirContentsLastModified("dupes", QString(), map));
-    QCOMPARE(map.keys(), QStringList({"same.txt"}));
-    QCOMPARE(map.value("same.txt").size, 7);
-}
-
-void TestAmazonConnection::emptyFolderAndPlainListing()
-{
-    QCOMPARE(m_conn->getCloudDirContents("lattica", "nobody@example.com/"), QStringList());
-    QVERIFY(m_conn->lastError.isEmpty());
-    QMap<QString, CloudFileInfo> map;
-    QVERIFY(m_conn->getCloudDirContentsLastModified("lattica", "nobody@example.com/", map));
-    QVERIFY(map.isEmpty());
-
-    // without a prefix: a plain listing, one page only
-    for (const char *key : {"plain/one", "plain/two", "plain/three"})
-        put(key, "1");
-    m_server.take();
-    QCOMPARE(m_conn->getCloudDirContents("lattica", QString()).size(), 2);
-    const QList<QJsonObject> journal = m_server.take();
-    QCOMPARE(journal.size(), 1);
-    QCOMPARE(queryKeys(journal[0]), QStringList({"AWSAccessKeyId", "Signature", "Expires"}));
 }
 
 void TestAmazonConnection::copyAndDelete()
 {
     const QString source = "acct@example.com/xfer/u1/X9.vexa", target = "acct@example.com/a/X9.vexa";
     put(source, "{\"orderID\":\"X9\"}");
-    m_server.take();
-    QSignalSpy finished(m_conn.get(), &QCloudConnection::finished);
     QSignalSpy failed(m_conn.get(), &QCloudConnection::cloudError);
     QVERIFY(m_conn->copyFile(source, target, "lattica"));
-    QCOMPARE(finished.count(), 1);
-    QCOMPARE(failed.count(), 0);
-    const QJsonObject entry = m_server.take().value(0);
+    const QJsonObject entry = m_server.take().value(1); // after the upload
     QCOMPARE(header(entry, "x-amz-copy-source"), "/lattica/" + source);
-    QCOMPARE(queryKeys(entry), QStringList({"AWSAccessKeyId", "Signature", "Expires"}));
+    QCOMPARE(queryKeys(entry), QString("AWSAccessKeyId&Signature&Expires"));
     QCOMPARE(m_conn->getFile(kBucket, target.toLatin1())->readAll(), QByteArray("{\"orderID\":\"X9\"}"));
 
     QVERIFY(m_conn->deleteFile(source, "lattica"));
-    QVERIFY(m_conn->lastError.isEmpty());
     QCOMPARE(m_conn->getFile(kBucket, source.toLatin1())->error(), QNetworkReply::ContentNotFoundError);
-
     // copying what is no longer there fails cleanly
     QVERIFY(!m_conn->copyFile(source, target, "lattica"));
     QCOMPARE(failed.count(), 1);
-    QVERIFY(!m_conn->lastError.isEmpty());
-    QVERIFY(!m_conn->lastError.contains("Signature") && !m_conn->lastError.contains("127.0.0.1"));
-}
-
-void TestAmazonConnection::missingObjects()
-{
-    QSignalSpy failed(m_conn.get(), &QCloudConnection::cloudError);
-    QVERIFY(!m_conn->getLastModified(kBucket, "ghost@example.com/nxtdev").isValid());
-    QCOMPARE(m_conn->lastErrorCode, int(QNetworkReply::ContentNotFoundError));
-    QCOMPARE(failed.count(), 1);
-
-    QString message;
-    // an empty object is found but holds nothing
-    put("ghost@example.com/enc", QByteArray());
-    QNetworkReply *reply = m_conn->getFile(kBucket, "ghost@example.com/enc");
-    QVERIFY(!checkCloudReply(reply, true, &message));
-    QCOMPARE(message, QString("Cloud data found but 0 bytes"));
-    QVERIFY(checkCloudReply(reply, false, &message));
+    QVERIFY(!m_conn->lastError.isEmpty() && !m_conn->lastError.contains("Signature") && !m_conn->lastError.contains("127.0.0.1"));
 }
 
 void TestAmazonConnection::accessRefused_data()
 {
-    QTest::addColumn<QByteArray>("keyId");
     QTest::addColumn<QByteArray>("secret");
     QTest::addColumn<int>("clockOffset");
-    QTest::newRow("wrong secret") << QByteArray(S3TestServer::kKeyId) << QByteArray("not-the-secret") << 0;
-    QTest::newRow("expired") << QByteArray(S3TestServer::kKeyId) << QByteArray(S3TestServer::kSecret) << -600;
-    QTest::newRow("unknown key") << QByteArray("NOSUCHKEY") << QByteArray(S3TestServer::kSecret) << 0;
+    QTest::newRow("wrong secret") << QByteArray("not-the-secret") << 0;
+    QTest::newRow("expired") << QByteArray(S3TestServer::kSecret) << -600;
 }
 
 void TestAmazonConnection::accessRefused()
 {
-    QFETCH(QByteArray, keyId);
     QFETCH(QByteArray, secret);
     QFETCH(int, clockOffset);
     put("acct@example.com/nxtdev", "4");
-    QAmazonConnection conn(keyId, secret, m_server.endpoint());
+    QAmazonConnection conn(S3TestServer::kKeyId, secret, m_server.endpoint());
     conn.setClockOffset(clockOffset);
-
     logLines.clear();
     static QtMessageHandler previous = nullptr;
     previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &msg) {
@@ -314,17 +212,14 @@ void TestAmazonConnection::accessRefused()
     QCOMPARE(message, kDenied);
 
     QStringList errors;
-    QVERIFY(conn.getCloudDirContents("lattica", "acct@example.com/").isEmpty());
-    QCOMPARE(conn.lastErrorCode, int(QNetworkReply::ContentAccessDenied));
-    QCOMPARE(cloudReplyMessage(conn.lastErrorCode, conn.lastError), kDenied);
-    errors << conn.lastError;
-    QVERIFY(!conn.getLastModified(kBucket, "acct@example.com/nxtdev").isValid());
-    QCOMPARE(conn.lastErrorCode, int(QNetworkReply::ContentAccessDenied));
-    errors << conn.lastError;
-    QVERIFY(!conn.copyFile("acct@example.com/nxtdev", "acct@example.com/copy", "lattica"));
-    errors << conn.lastError;
-    QVERIFY(!conn.deleteFile("acct@example.com/nxtdev", "lattica"));
-    errors << conn.lastError;
+    auto refused = [&](bool failed) {
+        errors << conn.lastError;
+        return failed && cloudReplyMessage(conn.lastErrorCode, conn.lastError) == kDenied;
+    };
+    QVERIFY(refused(conn.getCloudDirContents("lattica", "acct@example.com/").isEmpty()));
+    QVERIFY(refused(!conn.getLastModified(kBucket, "acct@example.com/nxtdev").isValid()));
+    QVERIFY(refused(!conn.copyFile("acct@example.com/nxtdev", "acct@example.com/copy", "lattica")));
+    QVERIFY(refused(!conn.deleteFile("acct@example.com/nxtdev", "lattica")));
     qInstallMessageHandler(previous);
 
     QCOMPARE(m_conn->getFile(kBucket, "acct@example.com/nxtdev")->readAll(), QByteArray("4")); // untouched
