@@ -7,47 +7,32 @@
 #include "orders/vexaorder.h"
 #include "testenv.h"
 
-#include <QDate>
-#include <QDir>
-#include <QDirIterator>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QScopedPointer>
-#include <QSignalSpy>
 #include <QtTest>
 
-namespace {
+static const QByteArray kOrder = "{\"custAddr\":\"Mrs C Green\\n4 Park Road\\nLeeds\","
+                                 "\"items\":[{\"extras_price\":\"0.00\",\"item_price\":\"0.00\",\"options\":[],\"room\":\"Hall\"}],"
+                                 "\"orderID\":\"T1\"}";
 
-const QByteArray kOrder = "{\"custAddr\":\"Mrs C Green\\n4 Park Road\\nLeeds\",\"date\":\"2026-11-30T12:00:00.000\","
-                          "\"items\":[{\"extras_price\":\"0.00\",\"item_price\":\"0.00\",\"options\":[],\"room\":\"Hall\"}],"
-                          "\"orderID\":\"T1\"}";
+static QString pathIn(int state, const QString &id) { return AppContext::stateFolder(state) + id; }
 
-QString pathIn(int state, const QString &id)
-{
-    return AppContext::stateFolder(state) + id;
-}
-
-QStringList filesBelow(const QString &folder)
+static QStringList filesBelow(const QString &folder)
 {
     QStringList files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
+    for (QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();)
         files << it.next();
-    files.sort();
     return files;
 }
 
-void setAll(const QVariantMap &settings)
+static void setAll(const QVariantMap &settings)
 {
     for (auto it = settings.begin(); it != settings.end(); ++it)
         AppContext::userSettings()->setValue(it.key(), it.value());
 }
 
-} // namespace
-
 class TestOrderFolders : public QObject
 {
     Q_OBJECT
+    QScopedPointer<QTemporaryDir> m_data;
 
 private slots:
     void initTestCase() { TestEnv::initApp(); }
@@ -55,12 +40,9 @@ private slots:
     void init()
     {
         m_data.reset(TestEnv::freshDataFolder());
-        for (const char *key : {"ordnum", "ordpre", "orderpost", "doy", "orderSeq", "device_n", "userID_s", "userName_s",
-                                "users", "uidList", "xfer", "imp"})
+        for (const char *key : {"ordnum", "ordpre", "orderpost", "doy", "orderSeq", "device_n", "userID_s", "userName_s"})
             AppContext::userSettings()->remove(QLatin1String(key));
     }
-
-    void cleanup() { m_data.reset(); }
 
     void transitions_data()
     {
@@ -73,13 +55,11 @@ private slots:
         QTest::newRow("send again") << "save2" << int(O::Posted) << int(O::ForPosting);
         QTest::newRow("mark as sent") << "sent" << int(O::ForPosting) << int(O::Posted);
         QTest::newRow("open received") << "load" << int(O::Received) << int(O::InProgress);
-        QTest::newRow("open queued") << "load" << int(O::ForPosting) << int(O::InProgress);
         QTest::newRow("open sent") << "load" << int(O::Posted) << int(O::InProgress);
         QTest::newRow("open transfer") << "load" << int(O::ForTransfer) << int(O::InProgress);
         QTest::newRow("transfer to other") << "Sue" << int(O::InProgress) << int(O::ForTransfer);
         QTest::newRow("transfer to self") << "Me" << int(O::InProgress) << int(O::Received);
-        QTest::newRow("delete in progress") << "delete" << int(O::InProgress) << -1;
-        QTest::newRow("delete sent") << "delete" << int(O::Posted) << -1;
+        QTest::newRow("delete") << "delete" << int(O::Posted) << -1;
     }
 
     // Each move leaves a backup: the original file, or for a transfer the file
@@ -89,75 +69,49 @@ private slots:
         QFETCH(QString, op);
         QFETCH(int, from);
         QFETCH(int, to);
-        const QString id = QStringLiteral("T1");
-        QVERIFY(TestEnv::writeFile(pathIn(from, id), kOrder));
-        setAll({{"userID_s", "17"}, {"userName_s", "Me"}, {"users", QStringList{"Bob", "Sue"}},
-                {"uidList", QStringList{"21", "22"}}});
-
+        QVERIFY(TestEnv::writeFile(pathIn(from, "T1"), kOrder));
+        setAll({{"userID_s", "17"}, {"userName_s", "Me"}, {"users", QStringList{"Bob", "Sue"}}, {"uidList", QStringList{"21", "22"}}});
         VexaOrder order;
         order.readJson(QJsonDocument::fromJson(kOrder).object());
         order.set_changed(true);
+        const bool ok = op.startsWith("save") ? order.saveOrder(op.right(1).toInt())
+                        : op == "sent"        ? order.markAsSent("T1")
+                        : op == "load"        ? order.loadOrder("T1", VexaOrder::OrderState(from), true)
+                        : op == "delete"      ? order.deleteOrder("T1", VexaOrder::OrderState(from))
+                                              : order.xferOrderTo(op);
+        QVERIFY(ok && AppContext::lastFileError.isEmpty() && !QFile::exists(pathIn(from, "T1")));
+        const QJsonObject moved = QJsonDocument::fromJson(to >= 0 ? TestEnv::readFile(pathIn(to, "T1")) : "").object();
+        QCOMPARE(moved.value("custAddr").toString(), to < 0 ? QString() : QStringLiteral("Mrs C Green\n4 Park Road\nLeeds"));
         const bool xfer = op == "Sue" || op == "Me";
-        bool ok = false;
-        if (op.startsWith("save"))
-            ok = order.saveOrder(op.right(1).toInt());
-        else if (op == "sent")
-            ok = order.markAsSent(id);
-        else if (op == "load")
-            ok = order.loadOrder(id, VexaOrder::OrderState(from), true);
-        else if (op == "delete")
-            ok = order.deleteOrder(id, VexaOrder::OrderState(from));
-        else
-            ok = order.xferOrderTo(op);
-        QVERIFY(ok);
-        QVERIFY(AppContext::lastFileError.isEmpty());
-        QVERIFY(!QFile::exists(pathIn(from, id)) || from == to);
-        QVERIFY(order.otid.isEmpty()); // only a generated (uuid) ID is replaced
-        const QJsonObject moved = QJsonDocument::fromJson(to >= 0 ? TestEnv::readFile(pathIn(to, id)) : "").object();
-        if (to >= 0) {
-            QCOMPARE(moved.value("orderID").toString(), id);
-            QCOMPARE(moved.value("custAddr").toString(), QStringLiteral("Mrs C Green\n4 Park Road\nLeeds"));
-        }
-        const QByteArray backup = TestEnv::readFile(pathIn(VexaOrder::Backup, id + "-b"));
-        QCOMPARE(backup, xfer ? TestEnv::readFile(pathIn(to, id)) : kOrder);
+        QCOMPARE(TestEnv::readFile(pathIn(VexaOrder::Backup, "T1-b")), xfer ? TestEnv::readFile(pathIn(to, "T1")) : kOrder);
         if (op == "save1" || op == "save2")
-            QCOMPARE(order.orderState(), int(VexaOrder::ForPosting));
-        if (op == "Sue") {
-            QCOMPARE(moved.value("xto").toString(), QStringLiteral("22"));
-            QCOMPARE(order.xfrom, QStringLiteral("17"));
-            QCOMPARE(AppContext::userSettings()->value("xfer").toString(), QStringLiteral("Sue"));
-        }
+            QCOMPARE(order.orderState(), to);
+        if (op == "Sue")
+            QCOMPARE(moved.value("xto").toString() + order.xfrom, QStringLiteral("2217"));
     }
 
     void failedMoveKeepsSource()
     {
-        const QString id = QStringLiteral("T1");
-        QVERIFY(TestEnv::writeFile(pathIn(VexaOrder::ForPosting, id), kOrder));
-        QVERIFY(QDir(AppContext::stateFolder(VexaOrder::Posted)).removeRecursively());
+        // Completing an order whose in-progress file is missing fails, says
+        // why and keeps the edits.
         VexaOrder order;
-        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("Failed to rename")));
-        QVERIFY(!order.markAsSent(id));
-        QVERIFY(AppContext::lastFileError.startsWith(QStringLiteral("Failed to rename")));
-        QCOMPARE(TestEnv::readFile(pathIn(VexaOrder::ForPosting, id)), kOrder);
-        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("^posted: order not found")));
-        QVERIFY(!order.markAsSent(QStringLiteral("T3")));
-
-        // Completing an order whose in-progress file is missing fails and says why.
         order.readJson(QJsonDocument::fromJson(kOrder).object());
-        order.set_orderID(QStringLiteral("T2"));
         order.set_changed(true);
         QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("src does not exist")));
-        QVERIFY(!order.saveOrder(1));
-        QVERIFY(AppContext::lastFileError.startsWith(QStringLiteral("Move: src does not exist")));
-        QVERIFY(order.changed());
+        QVERIFY(!order.saveOrder(1) && order.changed());
+
+        QVERIFY(TestEnv::writeFile(pathIn(VexaOrder::ForPosting, "T1"), kOrder));
+        QVERIFY(QDir(AppContext::stateFolder(VexaOrder::Posted)).removeRecursively());
+        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("Failed to rename")));
+        QVERIFY(!order.markAsSent("T1"));
+        QVERIFY(AppContext::lastFileError.startsWith(QStringLiteral("Failed to rename")));
+        QCOMPARE(TestEnv::readFile(pathIn(VexaOrder::ForPosting, "T1")), kOrder);
 
         // A folder in the way is not removed, nor is the source.
         const QString src = m_data->path() + QStringLiteral("/src-order"), dst = m_data->path() + QStringLiteral("/dst");
-        QVERIFY(TestEnv::writeFile(src, kOrder));
-        QVERIFY(TestEnv::writeFile(dst + QStringLiteral("/inside"), "x"));
+        QVERIFY(TestEnv::writeFile(src, kOrder) && TestEnv::writeFile(dst + QStringLiteral("/inside"), "x"));
         QVERIFY(!moveFile(src, dst, false));
-        QVERIFY(AppContext::lastFileError.startsWith(QStringLiteral("Failed to remove")));
-        QCOMPARE(TestEnv::readFile(src), kOrder);
+        QVERIFY(TestEnv::readFile(src) == kOrder && QFile::exists(dst + QStringLiteral("/inside")));
     }
 
     // "ordnum" numbering, else date-device-user-sequence; "@" stands for
@@ -167,26 +121,18 @@ private slots:
         QTest::addColumn<QVariantMap>("settings");
         QTest::addColumn<QStringList>("existing"); // "state:ID"
         QTest::addColumn<QString>("expected");
-        QTest::addColumn<QVariantMap>("after");
-        const int today = QDate::currentDate().dayOfYear(), otherDay = today % 366 + 1;
-        QTest::newRow("first") << QVariantMap{{"ordnum", "1000"}, {"ordpre", "Q"}} << QStringList() << "Q1000"
-                               << QVariantMap{{"ordnum", "1001"}};
-        QTest::newRow("taken in sent") << QVariantMap{{"ordnum", "1000"}, {"ordpre", "Q"}} << QStringList{"4:Q1000"}
-                                       << "Q1001" << QVariantMap{{"ordnum", "1002"}};
-        QTest::newRow("taken twice") << QVariantMap{{"ordnum", "1000"}, {"ordpre", "Q"}}
-                                     << QStringList{"5:Q1000", "1:Q1001"} << "Q1002" << QVariantMap{{"ordnum", "1003"}};
-        QTest::newRow("other prefix") << QVariantMap{{"ordnum", "7"}, {"ordpre", "A"}} << QStringList{"2:Q7"} << "A7"
-                                      << QVariantMap{{"ordnum", "8"}};
-        QTest::newRow("suffix") << QVariantMap{{"ordnum", "41"}, {"orderpost", "-S"}} << QStringList{"3:41-S"} << "42-S"
-                                << QVariantMap{{"ordnum", "43"}};
+        QTest::addColumn<QString>("after"); // the number stored for next time
+        const QVariantMap q{{"ordnum", "1000"}, {"ordpre", "Q"}};
+        const int today = QDate::currentDate().dayOfYear();
         const QVariantMap dev{{"device_n", "2"}, {"userID_s", "17"}, {"doy", today}, {"orderSeq", 2}};
         auto with = [&dev](const QString &key, const QVariant &value) { QVariantMap m = dev; m.insert(key, value); return m; };
-        auto seq = [today](int n) { return QVariantMap{{"orderSeq", n}, {"doy", today}}; };
-        QTest::newRow("third of the day") << dev << QStringList() << "@3" << seq(3);
-        QTest::newRow("new day") << with("doy", otherDay) << QStringList() << "@1" << seq(1);
-        QTest::newRow("seq taken") << dev << QStringList{"5:@3", "4:@4"} << "@5" << seq(5);
-        QTest::newRow("ordnum not a number") << with("ordnum", "12a") << QStringList() << "@3" << seq(3);
-        QTest::newRow("ordnum negative") << with("ordnum", "-5") << QStringList() << "@3" << seq(3);
+        QTest::newRow("first") << q << QStringList() << "Q1000" << "ordnum=1001";
+        QTest::newRow("taken in sent") << q << QStringList{"4:Q1000"} << "Q1001" << "ordnum=1002";
+        QTest::newRow("suffix") << QVariantMap{{"ordnum", "41"}, {"orderpost", "-S"}} << QStringList{"3:41-S"} << "42-S" << "ordnum=43";
+        QTest::newRow("third of the day") << dev << QStringList() << "@3" << "orderSeq=3";
+        QTest::newRow("new day") << with("doy", today % 366 + 1) << QStringList() << "@1" << "orderSeq=1";
+        QTest::newRow("seq taken") << dev << QStringList{"5:@3", "4:@4"} << "@5" << "orderSeq=5";
+        QTest::newRow("ordnum not a number") << with("ordnum", "12a") << QStringList() << "@3" << "orderSeq=3";
     }
 
     void numbering()
@@ -194,7 +140,7 @@ private slots:
         QFETCH(QVariantMap, settings);
         QFETCH(QStringList, existing);
         QFETCH(QString, expected);
-        QFETCH(QVariantMap, after);
+        QFETCH(QString, after);
         const QString stem = QDate::currentDate().toString(QStringLiteral("yyMMdd")) + QStringLiteral("-217-");
         setAll(settings);
         for (const QString &e : existing)
@@ -202,28 +148,20 @@ private slots:
         VexaOrder order;
         order.newOrder();
         QCOMPARE(order.orderID(), QString(expected).replace("@", stem));
-        for (auto it = after.begin(); it != after.end(); ++it)
-            QCOMPARE(AppContext::userSettings()->value(it.key()).toString(), it.value().toString());
-        QVERIFY(order.confirmed() || expected.startsWith("@"));
+        QCOMPARE(AppContext::userSettings()->value(after.section('=', 0, 0)).toString(), after.section('=', 1));
+        if (expected.startsWith("@"))
+            QCOMPARE(AppContext::userSettings()->value("doy").toInt(), QDate::currentDate().dayOfYear());
     }
 
     void uuidOrderRenumberedOnOpen()
     {
         const QString uuid = QStringLiteral("0f8fad5b-d9cb-469f-a165-70867728950e");
-        QByteArray withType = kOrder;
-        withType.replace("\"orderID\"", "\"apType\":\"Measure\",\"apmnt\":\"2026-12-09T09:00:00.000\",\"orderID\"");
-        QVERIFY(TestEnv::writeFile(pathIn(VexaOrder::Posted, uuid), withType));
-        setAll({{"ordnum", "500"}, {"ordpre", "R"}, {"fit_d", 45.0}, {"aptypes_sl", QStringList{"Survey"}}});
+        QVERIFY(TestEnv::writeFile(pathIn(VexaOrder::Posted, uuid), kOrder));
+        setAll({{"ordnum", "500"}, {"ordpre", "R"}});
         VexaOrder order;
         QVERIFY(order.loadOrder(uuid, VexaOrder::Posted, true));
-        QCOMPARE(order.orderID(), QStringLiteral("R500"));
-        QCOMPARE(order.otid, uuid);
-        QCOMPARE(order.fittingCost(), 45.0);
-        QVERIFY(order.sendEmailToCustomer());
-        QVERIFY(QFile::exists(pathIn(VexaOrder::InProgress, QStringLiteral("R500"))));
-        QVERIFY(!QFile::exists(pathIn(VexaOrder::Posted, uuid)));
-        QCOMPARE(AppContext::userSettings()->value("aptypes_sl").toStringList(), (QStringList{"Survey", "Measure"}));
-
+        QCOMPARE(order.orderID() + ' ' + order.otid, "R500 " + uuid);
+        QVERIFY(QFile::exists(pathIn(VexaOrder::InProgress, QStringLiteral("R500"))) && !QFile::exists(pathIn(VexaOrder::Posted, uuid)));
     }
 
     void import_data()
@@ -235,9 +173,7 @@ private slots:
         QTest::newRow("new") << kOrder << -1 << "";
         QTest::newRow("exists") << kOrder << int(VexaOrder::Posted) << "";
         QTest::newRow("under 100 bytes") << QByteArray("{\"orderID\":\"T1\"}") << -1 << "^Invalid import order file, too small";
-        QTest::newRow("no orderID") << QByteArray(kOrder).replace("\"orderID\"", "\"orderRef\"") << -1 << "^Failed to read orderID";
         QTest::newRow("orderID a number") << id("1234") << -1 << "^Failed to read orderID";
-        QTest::newRow("not JSON") << QByteArray(120, 'x') << -1 << "^Failed to read orderID";
         for (const char *unsafe : {"\"../evil\"", "\"a/b\"", "\"..\"", "\".\"", "\"x\\\\..\\\\y\"", "\"tab\\there\""})
             QTest::newRow(unsafe) << id(unsafe) << -1 << "unsafe order ID";
     }
@@ -250,39 +186,27 @@ private slots:
         QFETCH(int, existsIn);
         QFETCH(QString, logged);
         const QString outside = m_data->path() + QStringLiteral("/Downloads/T1.json");
-        QVERIFY(TestEnv::writeFile(outside, content));
-        if (existsIn >= 0)
-            QVERIFY(TestEnv::writeFile(pathIn(existsIn, "T1"), "older"));
-        AppContext::userSettings()->setValue("imp", outside);
-        const QStringList before = filesBelow(AppContext::ordersFolder);
+        QVERIFY(TestEnv::writeFile(outside, content) && (existsIn < 0 || TestEnv::writeFile(pathIn(existsIn, "T1"), "older")));
         VexaOrder order;
-        QSignalSpy closed(&order, &VexaOrder::closeOrder);
+        const QStringList before = filesBelow(m_data->path());
         QSignalSpy opened(&order, &VexaOrder::openOrder);
         QSignalSpy exists(&order, &VexaOrder::openOrderExist);
         if (!logged.isEmpty())
             QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(logged));
         order.incomingOrderFile(QUrl::fromLocalFile(outside).toString());
-        QVERIFY(!AppContext::userSettings()->contains(QStringLiteral("imp")));
-        QVERIFY(QFile::exists(outside));
         const bool accepted = logged.isEmpty() && existsIn < 0;
-        QCOMPARE(closed.count() + opened.count(), accepted ? 2 : 0);
+        QCOMPARE(opened.count(), accepted ? 1 : 0);
         QCOMPARE(exists.count(), existsIn >= 0 ? 1 : 0);
         if (existsIn >= 0)
             QCOMPARE(exists.at(0), (QVariantList{"T1", outside, existsIn, "This order for customer: <b>Mrs C Green</b><br> "
                                                                           "already exists in your <b>Sent</b> list"}));
-        if (!accepted) {
-            QCOMPARE(filesBelow(AppContext::ordersFolder), before);
+        QCOMPARE(filesBelow(m_data->path()) == before, !accepted); // nothing written when refused
+        if (!accepted)
             return;
-        }
-        QCOMPARE(opened.at(0).at(0).toString(), QStringLiteral("T1"));
         QCOMPARE(TestEnv::readFile(pathIn(VexaOrder::InProgress, "T1")), kOrder);
-        QCOMPARE(order.custAddress(), QStringLiteral("Mrs C Green\n4 Park Road\nLeeds"));
-        // the same path handed over by a second start of the program
-        QVERIFY(QFile::remove(pathIn(VexaOrder::InProgress, "T1")));
-        order.receivedMessage(3, QByteArray("x"));
-        order.receivedMessage(3, outside.toUtf8());
-        QCOMPARE(opened.count(), 2);
-        QVERIFY(QFile::exists(pathIn(VexaOrder::InProgress, "T1")));
+        QVERIFY(QFile::remove(pathIn(VexaOrder::InProgress, "T1")) && QFile::exists(outside));
+        order.receivedMessage(3, outside.toUtf8()); // the path handed over by a second start of the program
+        QVERIFY(opened.count() == 2 && QFile::exists(pathIn(VexaOrder::InProgress, "T1")));
     }
 
     void unsafeIdsNeverNameFiles()
@@ -291,25 +215,18 @@ private slots:
         QVERIFY(TestEnv::writeFile(secret, "precious"));
         VexaOrder order;
         QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("unsafe order ID")));
-        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("^Failed to find order in any folder")));
         QVERIFY(!order.deleteOrder(QStringLiteral("../secret"), VexaOrder::InProgress));
         QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("unsafe order ID")));
-        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("^Failed to find order")));
         QVERIFY(!order.loadOrder(QStringLiteral("../secret"), VexaOrder::InProgress, true));
         order.set_orderID(QStringLiteral("../secret"));
         order.set_changed(true);
         QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("unsafe order ID")));
         QVERIFY(!order.saveOrder(0));
         QCOMPARE(TestEnv::readFile(secret), QByteArray("precious"));
-        VexaOrder empty; // no ID: nothing to name the file after
-        empty.set_changed(true);
-        QVERIFY(!empty.saveOrder(0));
+        order.set_orderID(QString()); // no ID: nothing to name the file after
+        QVERIFY(!order.saveOrder(0));
     }
-
-private:
-    QScopedPointer<QTemporaryDir> m_data;
 };
-
 
 QTEST_GUILESS_MAIN(TestOrderFolders)
 #include "tst_orderfolders.moc"
