@@ -6,11 +6,7 @@
 // set_X as a slot; read-only ones keep it as a plain member so the program's
 // own code (pricing, posting) can still update them.
 
-#define LTA_RW_PROPERTY(type, name)                                                                \
-    Q_PROPERTY(type name READ name WRITE set_##name NOTIFY name##Changed)                          \
-public:                                                                                            \
-    type name() const { return m_##name; }                                                         \
-public Q_SLOTS:                                                                                    \
+#define LTA_PROPERTY_SETTER(type, name)                                                            \
     bool set_##name(const type &value)                                                             \
     {                                                                                              \
         if (m_##name == value)                                                                     \
@@ -18,30 +14,29 @@ public Q_SLOTS:                                                                 
         m_##name = value;                                                                          \
         emit name##Changed(m_##name);                                                              \
         return true;                                                                               \
-    }                                                                                              \
+    }
+
+#define LTA_PROPERTY_TAIL(type, name)                                                              \
 Q_SIGNALS:                                                                                         \
     void name##Changed(type name);                                                                 \
                                                                                                    \
 private:                                                                                           \
     type m_##name{};
 
+#define LTA_RW_PROPERTY(type, name)                                                                \
+    Q_PROPERTY(type name READ name WRITE set_##name NOTIFY name##Changed)                          \
+public:                                                                                            \
+    type name() const { return m_##name; }                                                         \
+public Q_SLOTS:                                                                                    \
+    LTA_PROPERTY_SETTER(type, name)                                                                \
+    LTA_PROPERTY_TAIL(type, name)
+
 #define LTA_RO_PROPERTY(type, name)                                                                \
     Q_PROPERTY(type name READ name NOTIFY name##Changed)                                           \
 public:                                                                                            \
     type name() const { return m_##name; }                                                         \
-    bool set_##name(const type &value)                                                             \
-    {                                                                                              \
-        if (m_##name == value)                                                                     \
-            return false;                                                                          \
-        m_##name = value;                                                                          \
-        emit name##Changed(m_##name);                                                              \
-        return true;                                                                               \
-    }                                                                                              \
-Q_SIGNALS:                                                                                         \
-    void name##Changed(type name);                                                                 \
-                                                                                                   \
-private:                                                                                           \
-    type m_##name{};
+    LTA_PROPERTY_SETTER(type, name)                                                                \
+    LTA_PROPERTY_TAIL(type, name)
 
 // A read-only value without a change signal (set by item processing and read
 // when the item is shown again).
