@@ -125,6 +125,14 @@ bool moveFile(const QString &src, const QString &dst, bool backup)
     if (backup && !backupCopy(src, dst))
         return false;
     if (QFileInfo::exists(dst)) {
+        // The file being replaced may hold edits of its own (the same order
+        // opened again from another list): it is kept beside the backup.
+        const QString kept = backupPath(dst) + QStringLiteral(".replaced");
+        QFile::remove(kept);
+        if (QFileInfo(dst).isFile() && !QFile::copy(dst, kept)) {
+            AppContext::lastFileError = QStringLiteral("Failed to remove backup %1").arg(kept);
+            return false;
+        }
         QFile old(dst);
         if (!old.remove()) {
             AppContext::lastFileError = QStringLiteral("Failed to remove %1: %2").arg(dst, old.errorString());

@@ -9,8 +9,8 @@
 // and sets it when it fails, so callers can show the reason.
 
 // Moves src onto dst, replacing dst; with backup, a copy of src is first put
-// in the backup folder. The source is never lost: dst is only removed once
-// src is known to exist.
+// in the backup folder. Nothing is lost: dst is only removed once src is
+// known to exist, and a replaced dst is kept as its backup + ".replaced".
 bool moveFile(const QString &src, const QString &dst, bool backup);
 // Copies src to the backup folder under the name of dst (or src when dst is
 // empty) with "-b" appended.

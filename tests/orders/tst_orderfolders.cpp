@@ -107,6 +107,13 @@ private slots:
         QVERIFY(AppContext::lastFileError.startsWith(QStringLiteral("Failed to rename")));
         QCOMPARE(TestEnv::readFile(pathIn(VexaOrder::ForPosting, "T1")), kOrder);
 
+        // Opening a sent order over an in-progress copy of the same ID keeps
+        // the in-progress edits beside the backup.
+        QVERIFY(TestEnv::writeFile(pathIn(VexaOrder::Posted, "T1"), kOrder));
+        QVERIFY(TestEnv::writeFile(pathIn(VexaOrder::InProgress, "T1"), "in-progress edits"));
+        QVERIFY(order.loadOrder("T1", VexaOrder::Posted, true));
+        QCOMPARE(TestEnv::readFile(pathIn(VexaOrder::Backup, "T1-b.replaced")), QByteArray("in-progress edits"));
+
         // A folder in the way is not removed, nor is the source.
         const QString src = m_data->path() + QStringLiteral("/src-order"), dst = m_data->path() + QStringLiteral("/dst");
         QVERIFY(TestEnv::writeFile(src, kOrder) && TestEnv::writeFile(dst + QStringLiteral("/inside"), "x"));
