@@ -53,11 +53,8 @@ QString LogRotate::nextFileName()
 
 void LogRotate::open(QIODevice::OpenMode mode)
 {
-    m_openError.clear();
-    if (!m_file.open(mode)) {
-        m_openError = m_file.errorString();
-        qDebug() << "LogRotate::stream" << m_openError;
-    }
+    if (!m_file.open(mode))
+        qDebug() << "LogRotate::stream" << m_file.errorString();
     m_stream.setDevice(&m_file);
 }
 

@@ -18,8 +18,6 @@ public:
     QTextStream &stream(qint64 bytesToWrite);
 
     QString fileName() const { return m_file.fileName(); }
-    // Text of the last failure to open a log file (empty when none).
-    QString openError() const { return m_openError; }
 
 private:
     int currentNumber() const;
@@ -33,7 +31,6 @@ private:
     int m_fileCount;
     QFile m_file;
     QTextStream m_stream;
-    QString m_openError;
 };
 
 // Routes every framework message into the given log; nullptr uninstalls.

@@ -40,11 +40,6 @@ bool OrderWriter::commit(const QString &path, const QByteArray &bytes)
     return true;
 }
 
-void OrderWriter::write(const QString &path, const QByteArray &bytes, std::function<void(bool)> done)
-{
-    write(path, [bytes] { return bytes; }, std::move(done));
-}
-
 void OrderWriter::write(const QString &path, std::function<QByteArray()> content, std::function<void(bool)> done)
 {
     {

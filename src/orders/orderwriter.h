@@ -21,10 +21,9 @@ class OrderWriter
 public:
     static OrderWriter &instance();
 
-    // Queues bytes for path. done(ok) runs on the writer thread after the
-    // commit (not for a version replaced by a later one).
-    void write(const QString &path, const QByteArray &bytes, std::function<void(bool)> done = {});
-    // The same, with the content made on the writer thread.
+    // Queues the file content for path; content() runs on the writer thread.
+    // done(ok) runs there after the commit (not for a version replaced by a
+    // later one).
     void write(const QString &path, std::function<QByteArray()> content, std::function<void(bool)> done = {});
     // Returns once everything queued so far is committed (or failed).
     void flush();

@@ -237,6 +237,10 @@ private:
     void fillSuppliers(const QString &product);
     void fillRanges(const QString &supplier);
     void fillColours(const QString &range);
+    // Below a new supplier (or range) of the current item: fill the lists
+    // underneath and take each list's first real entry.
+    void cascadeFromSupplier();
+    void cascadeFromRange();
     void buildOptionGroups();
     double priceComponent(const QString &rule, const QString &cost, const QString &group);
     double rearCoverPrice(double perimeterPrice, double cost) const;

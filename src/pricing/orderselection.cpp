@@ -65,14 +65,24 @@ void VexaOrder::productSelected(int index)
     item->set_bl_product(name);
     fillSuppliers(name);
     item->set_bl_supplier(firstReal(m_supplierCBModel));
-    fillRanges(item->bl_supplier());
-    item->set_bl_range(firstReal(m_rangeCBModel));
-    fillColours(item->bl_range());
-    item->set_bl_color(firstReal(m_colourCBModel));
+    cascadeFromSupplier();
 
     if (!name.trimmed().isEmpty())
         set_changed(true);
     processOrderItem(true);
+}
+
+void VexaOrder::cascadeFromSupplier()
+{
+    fillRanges(m_currentItem->bl_supplier());
+    m_currentItem->set_bl_range(firstReal(m_rangeCBModel));
+    cascadeFromRange();
+}
+
+void VexaOrder::cascadeFromRange()
+{
+    fillColours(m_currentItem->bl_range());
+    m_currentItem->set_bl_color(firstReal(m_colourCBModel));
 }
 
 void VexaOrder::supplierSelected(int index)
@@ -85,10 +95,7 @@ void VexaOrder::supplierSelected(int index)
         return;
     item->resetSelection(2);
     item->set_bl_supplier(name);
-    fillRanges(name);
-    item->set_bl_range(firstReal(m_rangeCBModel));
-    fillColours(item->bl_range());
-    item->set_bl_color(firstReal(m_colourCBModel));
+    cascadeFromSupplier();
     set_changed(true);
     processOrderItem(false);
 }
@@ -103,8 +110,7 @@ void VexaOrder::rangeSelected(int index)
         name.clear();
     item->resetSelection(1);
     item->set_bl_range(name);
-    fillColours(name);
-    item->set_bl_color(firstReal(m_colourCBModel));
+    cascadeFromRange();
     set_changed(true);
     processOrderItem(false);
 }

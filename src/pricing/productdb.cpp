@@ -71,22 +71,29 @@ ProductDb::~ProductDb()
     QSqlDatabase::removeDatabase(m_connection);
 }
 
+bool ProductDb::run(QSqlQuery &query, const QString &statement, const QStringList &values) const
+{
+    if (!query.prepare(statement)) {
+        logFailure(query);
+        return false;
+    }
+    for (const QString &value : values)
+        query.addBindValue(bindable(value));
+    if (!query.exec()) {
+        logFailure(query);
+        return false;
+    }
+    return true;
+}
+
 QStringList ProductDb::select(const QString &statement, const QStringList &values) const
 {
     QStringList result;
     if (!m_open)
         return result;
     QSqlQuery query(QSqlDatabase::database(m_connection));
-    if (!query.prepare(statement)) {
-        logFailure(query);
+    if (!run(query, statement, values))
         return result;
-    }
-    for (const QString &value : values)
-        query.addBindValue(bindable(value));
-    if (!query.exec()) {
-        logFailure(query);
-        return result;
-    }
     while (query.next())
         result.append(query.value(0).toString());
     return result;
@@ -124,31 +131,13 @@ bool ProductDb::insertAndClear(const QString &insert, const QStringList &insertV
         return false;
     QSqlDatabase db = QSqlDatabase::database(m_connection);
     QSqlQuery query(db);
-    if (!query.prepare(insert)) {
-        logFailure(query);
+    if (!run(query, insert, insertValues))
         return false;
-    }
-    for (const QString &value : insertValues)
-        query.addBindValue(bindable(value));
-    if (!query.exec()) {
-        logFailure(query);
+    // Names are bound, not pasted into the text: a name holding a quote, or
+    // equal to a column name, must not change what the statement removes.
+    QSqlQuery remove(db);
+    if (!clear.isEmpty() && !run(remove, clear, clearValues))
         return false;
-    }
-    if (!clear.isEmpty()) {
-        // Names are bound, not pasted into the text: a name holding a quote, or
-        // equal to a column name, must not change what the statement removes.
-        QSqlQuery remove(db);
-        if (!remove.prepare(clear)) {
-            logFailure(remove);
-            return false;
-        }
-        for (const QString &value : clearValues)
-            remove.addBindValue(bindable(value));
-        if (!remove.exec()) {
-            logFailure(remove);
-            return false;
-        }
-    }
     if (appSettings *settings = AppContext::userSettings())
         settings->setValue(QStringLiteral("dbmod"), true);
     return true;

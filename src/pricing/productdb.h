@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+class QSqlQuery;
+
 // The local database of product, supplier, range and colour names that users
 // added by hand ("db/products.db3" in the data folder). Each row is one path
 // product -> supplier -> range -> colour; a row whose deeper fields are ""
@@ -50,6 +52,8 @@ public:
                  const QString &supplier, const QString &range);
 
 private:
+    // Prepares, binds and runs one statement, logging a failure.
+    bool run(QSqlQuery &query, const QString &statement, const QStringList &values) const;
     QStringList select(const QString &statement, const QStringList &values) const;
     bool insertAndClear(const QString &insert, const QStringList &insertValues,
                         const QString &clear, const QStringList &clearValues);
