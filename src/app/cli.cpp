@@ -5,6 +5,7 @@
 #include "orders/orderscli.h"
 #include "pricing/pricereport.h"
 #include "cloud/cloudcli.h"
+#include "documents/portalcli.h"
 
 #include <QCoreApplication>
 #include <functional>
@@ -25,6 +26,8 @@ std::vector<Command> commands()
     return {
         {{QStringLiteral("order"), QStringLiteral("show")}, QStringLiteral("order show [--data DIR] FILE_OR_ID"),
          cliOrderShow},
+        {{QStringLiteral("order"), QStringLiteral("xml")},
+         QStringLiteral("order xml [--data DIR] [--account CODE] FILE_OR_ID"), cliOrderXml},
         {{QStringLiteral("orders"), QStringLiteral("list")},
          QStringLiteral("orders list [--data DIR] [--state received|inprogress|topost|sent|backup]"), cliOrdersList},
         {{QStringLiteral("price")}, QStringLiteral("price [--data DIR] [--save] FILE_OR_ID"), cliPrice},
