@@ -180,6 +180,9 @@ void TestBusinessManager::replaceAccount()
     QCOMPARE(locationIdForDeliveryName("C333333", "Site A"), QString("A2"));
     QCOMPARE(locationIdForDeliveryName("C333333", "Site B"), QString());
     QCOMPARE(manager.busNames(), QStringList({"Bright Ltd"}));
+    VexaOrder order;
+    order.newOrder();
+    QCOMPARE(order.properties().value("AccountName").toString(), QString("Bright Ltd"));
     QCOMPARE(AppContext::userSettings()->allKeys().filter("busItems/C333333/").size(), 1);
     QVERIFY(!manager.replaceAccountEntries("C33333", {}));
 
@@ -187,6 +190,8 @@ void TestBusinessManager::replaceAccount()
     QVERIFY(manager.replaceAccountEntries("C444444", {{"Dock", "Dock Co", "", "", "GB", "D1", false}}));
     QCOMPARE(manager.delAddressList(), QStringList({"Yard"}));
     QCOMPARE(manager.deliveryNames("Dock Co"), QStringList({"Dock"}));
+    order.newOrder(); // two businesses: the completion screen asks
+    QVERIFY(!order.properties().contains("AccountName"));
     AppContext::userSettings()->setValue("busItems/M1234567/x", "a|b|c|d|e|f");
 
     // the controller's start: only "C" accounts are listed; the current one is selected
