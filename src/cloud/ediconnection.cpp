@@ -1,29 +1,23 @@
 #include "ediconnection.h"
 
 #include "app/appcontext.h"
-#include "app/textcipher.h"
-
-#include <QFileInfo>
-#include <QSettings>
+#include "business/businessconfig.h"
 
 bool loadEdiConfig(SupplierItem *supplier, QString *error)
 {
-    const QString path = AppContext::cfgFolder + QStringLiteral("/edi.cfg");
-    if (!QFileInfo::exists(path)) {
+    const EdiConfig edi = readEdiConfig();
+    if (!edi.present) {
         *error = QStringLiteral("Missing configuration file (edi.cfg). Try logging out and back in or contact support.");
         return false;
     }
-    QSettings edi(path, QSettings::IniFormat);
-    supplier->ediScheme = edi.value(QStringLiteral("ediScheme")).toString().trimmed();
-    supplier->ediUrl = edi.value(QStringLiteral("ediAddress")).toString().trimmed();
-    supplier->ediUser = edi.value(QStringLiteral("ediUserName")).toString();
-    QByteArray plain;
-    const QByteArray stored = QByteArray::fromBase64(edi.value(QStringLiteral("ediUserPass")).toString().toLatin1());
-    if (stored.isEmpty() || !decryptText(stored, &plain) || plain.isEmpty()) {
+    if (!edi.passwordOk) {
         *error = QStringLiteral("Failed to get valid connection data. Contact support.");
         return false;
     }
-    supplier->ediPass = QString::fromLocal8Bit(plain);
+    supplier->ediScheme = edi.scheme.trimmed();
+    supplier->ediUrl = edi.address.trimmed();
+    supplier->ediUser = edi.userName;
+    supplier->ediPass = edi.password;
     return true;
 }
 

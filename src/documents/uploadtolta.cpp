@@ -2,6 +2,7 @@
 
 #include "app/appcontext.h"
 #include "app/appsettings.h"
+#include "business/businesslookup.h"
 #include "orders/fileutils.h"
 
 #include <QDateTime>
@@ -70,21 +71,6 @@ struct Attributes
     }
 };
 
-QString keyForValue(appSettings *store, const QString &group, const QString &value)
-{
-    store->beginGroup(group);
-    const QStringList keys = store->childKeys();
-    QString found;
-    for (const QString &k : keys) {
-        if (store->value(k).toString() == value) {
-            found = k;
-            break;
-        }
-    }
-    store->endGroup();
-    return found;
-}
-
 } // namespace
 
 UploadToLTA::UploadToLTA(QObject *parent)
@@ -98,8 +84,7 @@ QString UploadToLTA::upload(const QString &orderPath, const QString &accountCode
     if (!error.isEmpty())
         return error;
     // the code becomes part of the remote path
-    static const QRegularExpression account(QStringLiteral("^C\\d{6}$|^M\\d{7}$"));
-    if (!account.match(accountCode).hasMatch())
+    if (!isAccountNumber(accountCode))
         return QStringLiteral("Invalid acount number: ") + accountCode;
     const QString transferName =
         QStringLiteral("%1_%2").arg(accountCode).arg(QDateTime::currentMSecsSinceEpoch());
@@ -161,7 +146,7 @@ QString UploadToLTA::orderToXml(const QString &orderPath, const QString &account
     } else {
         accountName = jsonString(props, QStringLiteral("AccountName"));
         if (!accountName.isEmpty()) {
-            accountCode = shared ? keyForValue(shared, QStringLiteral("busNames"), accountName) : QString();
+            accountCode = accountForBusinessName(accountName);
         } else if (shared) {
             shared->beginGroup(QStringLiteral("buslist"));
             accountCode = shared->childKeys().value(0);
@@ -210,14 +195,12 @@ QString UploadToLTA::orderToXml(const QString &orderPath, const QString &account
         // "delAddr" is the user's display name; the supplier knows the
         // delivery name it maps to (unrenamed addresses keep their own name)
         const QString display = jsonString(props, QStringLiteral("delAddr"));
-        QString deliveryName = shared ? keyForValue(shared, accountCode + QStringLiteral("_m"), display) : QString();
+        QString deliveryName = deliveryNameForDisplayName(accountCode, display);
         if (deliveryName.isEmpty())
             deliveryName = display;
-        const QString locationID =
-            shared && !deliveryName.isEmpty()
-                ? shared->value(accountCode + QLatin1Char('/') + deliveryName).toString()
-                : QString();
-        if (locationID.isEmpty()) {
+        QString lookupError;
+        const QString locationID = locationIdForDeliveryName(accountCode, deliveryName, &lookupError);
+        if (!lookupError.isEmpty() || locationID.isEmpty()) {
             qCritical() << "vexaToLTAXml: no location for" << accountCode << display;
             return QStringLiteral("Failed to find account Code data");
         }
