@@ -191,6 +191,8 @@ void TestPortalUpload::failures()
     QVERIFY2(error.contains(expected), qPrintable(error));
     QCOMPARE(AppContext::setting("ltaUpload").toString(), QString("earlier"));
     QMutexLocker locked(&g_logLock);
+    if (scheme != "sftp" && !plain && account == "C123456") // the transfer was logged, password hidden
+        QVERIFY2(g_logged.join('\n').contains(":xxx@127.0.0.1"), qPrintable(g_logged.join('\n')));
     for (const QString &text : g_logged + QStringList{error}) {
         QVERIFY2(!text.contains(pass) && !text.contains(QUrl::toPercentEncoding(pass)), qPrintable(text));
     }
