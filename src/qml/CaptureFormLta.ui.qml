@@ -1,0 +1,314 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+import QtQuick.Layouts 1.15
+import CustomStyles 1.0
+import "comps"
+
+// Layout of the survey screen; CaptureLta.qml gives it its behaviour.
+Item {
+    id: form
+    property alias newRoomButton: newRoomButton
+    property alias newShutterButton: newShutterButton
+    property alias roomList: roomList
+    property alias itemList: itemList
+    property alias dataArea: dataArea
+    property alias titleLabel: titleLabel
+    property alias editRoomButton: editRoomButton
+    property alias warnButton: warnButton
+    property alias removeButton: removeButton
+    property alias productCombo: productCombo
+    property alias productRow: productRow
+    property alias widthField: widthField
+    property alias heightField: heightField
+    property alias areaLabel: areaLabel
+    property alias preAssembled: preAssembled
+    property alias flatPack: flatPack
+    property alias assemblyHelp: assemblyHelp
+    property alias louvreCombo: louvreCombo
+    property alias colourCombo: colourCombo
+    property alias colourRow: colourRow
+    property alias styleCombo: styleCombo
+    property alias dividerRow: dividerRow
+    property alias rail1Field: rail1Field
+    property alias rail2Field: rail2Field
+    property alias transomRow: transomRow
+    property alias transomField: transomField
+    property alias splitRow: splitRow
+    property alias splitField: splitField
+    property alias frameStyleCombo: frameStyleCombo
+    property alias frameAppCombo: frameAppCombo
+    property alias panelField: panelField
+    property alias panelCount: panelCount
+    property alias panelHelp: panelHelp
+    property alias tpostRow: tpostRow
+    property alias tpostRepeater: tpostRepeater
+    property alias cpanelRow: cpanelRow
+    property alias cpanelRepeater: cpanelRepeater
+    property alias tilt1Field: tilt1Field
+    property alias tilt2Field: tilt2Field
+    property alias tiltCombo: tiltCombo
+    property alias railSizeCombo: railSizeCombo
+    property alias astragalRow: astragalRow
+    property alias astragalCombo: astragalCombo
+    property alias buildoutRow: buildoutRow
+    property alias buildoutCombo: buildoutCombo
+    property alias customBuildout: customBuildout
+    property alias catchCombo: catchCombo
+    property alias priceRow: priceRow
+    property alias priceField: priceField
+    property alias totalRow: totalRow
+    property alias totalField: totalField
+    property alias panelCheck: panelCheck
+    property int tileSize: 80
+
+    Rectangle { anchors.fill: parent; color: Style.lightGrey }
+
+    Flickable {
+        id: flick
+        anchors.fill: parent
+        contentWidth: Math.max(width, 768)
+        contentHeight: Math.max(height, content.implicitHeight + 20)
+        clip: true
+
+        RowLayout {
+            id: content
+            x: 8
+            y: 8
+            width: flick.contentWidth - 16
+            spacing: 10
+
+            ColumnLayout {
+                Layout.alignment: Qt.AlignTop
+                Layout.preferredWidth: 2 * form.tileSize + 6
+                RowLayout {
+                    spacing: 6
+                    Button {
+                        id: newRoomButton
+                        objectName: "newRoomButton"
+                        text: "New\nRoom"
+                        Layout.preferredWidth: form.tileSize
+                        Layout.preferredHeight: form.tileSize
+                    }
+                    Button {
+                        id: newShutterButton
+                        objectName: "newShutterButton"
+                        text: "New\nShutter"
+                        Layout.preferredWidth: form.tileSize
+                        Layout.preferredHeight: form.tileSize
+                    }
+                }
+                RowLayout {
+                    spacing: 6
+                    Layout.alignment: Qt.AlignTop
+                    ListView {
+                        id: roomList
+                        objectName: "roomList"
+                        Layout.alignment: Qt.AlignTop
+                        Layout.preferredWidth: form.tileSize
+                        Layout.preferredHeight: Math.max(form.tileSize, count * (form.tileSize + 4))
+                        spacing: 4
+                        interactive: false
+                    }
+                    ListView {
+                        id: itemList
+                        objectName: "itemList"
+                        Layout.alignment: Qt.AlignTop
+                        Layout.preferredWidth: form.tileSize
+                        Layout.preferredHeight: Math.max(form.tileSize, count * (form.tileSize + 4))
+                        spacing: 4
+                        interactive: false
+                    }
+                }
+            }
+
+            ColumnLayout {
+                id: dataArea
+                Layout.alignment: Qt.AlignTop
+                Layout.fillWidth: true
+                spacing: 8
+                RowLayout {
+                    Label {
+                        id: titleLabel
+                        objectName: "titleLabel"
+                        font.pixelSize: 25
+                        font.weight: Font.Black
+                    }
+                    HelpButton { id: editRoomButton; objectName: "editRoomButton"; glyph: Style.iconEdit }
+                    HelpButton {
+                        id: warnButton
+                        objectName: "warnButton"
+                        glyph: Style.iconWarning
+                        glyphColor: "red"
+                    }
+                    Label { text: _myOrder.numWarns; color: "red"; visible: warnButton.visible }
+                    Item { Layout.fillWidth: true }
+                    Button { id: removeButton; objectName: "removeButton"; text: "Remove" }
+                }
+                GridLayout {
+                    columns: 4
+                    columnSpacing: 10
+                    rowSpacing: 6
+
+                    FieldLabel { text: "Product"; visible: productRow.visible }
+                    RowLayout {
+                        id: productRow
+                        Layout.columnSpan: 3
+                        ComboBox { id: productCombo; objectName: "productCombo"; implicitWidth: 220 }
+                    }
+
+                    FieldLabel { id: widthLabel; text: "Width (mm)" }
+                    NumField { id: widthField; objectName: "widthField" }
+                    FieldLabel { text: "Height (mm)" }
+                    RowLayout {
+                        NumField { id: heightField; objectName: "heightField" }
+                        Label { id: areaLabel; objectName: "areaLabel" }
+                    }
+
+                    FieldLabel { text: "Assembly" }
+                    RowLayout {
+                        Layout.columnSpan: 3
+                        ButtonGroup { id: assemblyGroup }
+                        RadioButton { id: preAssembled; objectName: "preAssembled"; text: "Pre-assembled"; ButtonGroup.group: assemblyGroup }
+                        RadioButton { id: flatPack; objectName: "flatPack"; text: "Flat-Pack"; ButtonGroup.group: assemblyGroup }
+                        HelpButton { id: assemblyHelp }
+                    }
+
+                    FieldLabel { text: "Louvre Size" }
+                    GroupCombo { id: louvreCombo; objectName: "louvreCombo"; group: "Louvre Size" }
+                    FieldLabel { text: "Colour"; visible: colourRow.visible }
+                    RowLayout { id: colourRow; GroupCombo { id: colourCombo; objectName: "colourCombo"; group: "Colour" } }
+                    Item { visible: !colourRow.visible; Layout.columnSpan: 2 }
+
+                    FieldLabel { text: "Shutter Style" }
+                    GroupCombo { id: styleCombo; objectName: "styleCombo"; group: "Shutter Style"; Layout.columnSpan: 3 }
+
+                    FieldLabel { text: "    Divider Rail"; visible: dividerRow.visible }
+                    RowLayout {
+                        id: dividerRow
+                        Layout.columnSpan: 3
+                        FieldLabel { text: "Rail1 height" }
+                        NumField { id: rail1Field; objectName: "rail1Field" }
+                        FieldLabel { text: "Rail2 height"; visible: rail2Field.visible }
+                        NumField { id: rail2Field; objectName: "rail2Field" }
+                        HelpButton {
+                            helpText: "At least one divider rail is required if the panel height is over 2400mm.  Measure from bottom of the panel to centre of each rail."
+                        }
+                    }
+                    FieldLabel { text: "   Transom height"; visible: transomRow.visible }
+                    RowLayout {
+                        id: transomRow
+                        Layout.columnSpan: 3
+                        NumField { id: transomField; objectName: "transomField" }
+                        HelpButton { helpText: "Enter the distance in mm from the bottom of the shutter to the centre of the transom" }
+                    }
+                    FieldLabel { text: "   Split Height"; visible: splitRow.visible }
+                    RowLayout {
+                        id: splitRow
+                        Layout.columnSpan: 3
+                        NumField { id: splitField; objectName: "splitField" }
+                        HelpButton { helpText: "Enter the distance in mm from the bottom of the shutter to the centre of the split" }
+                    }
+
+                    FieldLabel { text: "Frame Style" }
+                    GroupCombo { id: frameStyleCombo; objectName: "frameStyleCombo"; group: "Frame Style" }
+                    FieldLabel { text: "Frame Application" }
+                    GroupCombo { id: frameAppCombo; objectName: "frameAppCombo"; group: "Frame Application" }
+
+                    FieldLabel { text: "Panel Configuration" }
+                    RowLayout {
+                        Layout.columnSpan: 3
+                        TextField {
+                            id: panelField
+                            objectName: "panelField"
+                            implicitWidth: 160
+                            selectByMouse: true
+                            inputMethodHints: Qt.ImhUppercaseOnly | Qt.ImhNoPredictiveText
+                        }
+                        Label { id: panelCount; objectName: "panelCount" }
+                        HelpButton { id: panelHelp }
+                        Label { text: "Type C for custom width panel positions."; color: Style.midGrey }
+                    }
+
+                    FieldLabel { text: "T-Posts"; visible: tpostRow.visible }
+                    RowLayout {
+                        id: tpostRow
+                        Layout.columnSpan: 3
+                        Repeater {
+                            id: tpostRepeater
+                            model: 0
+                            NumField { placeholderText: "T-Post " + (index + 1); implicitWidth: 90 }
+                        }
+                        HelpButton { helpText: "Enter the distance in mm from the left side of the shutter to the centre of each T-Post" }
+                    }
+                    FieldLabel { text: "Custom Panel\nmeasures"; visible: cpanelRow.visible }
+                    RowLayout {
+                        id: cpanelRow
+                        Layout.columnSpan: 3
+                        Repeater {
+                            id: cpanelRepeater
+                            model: 0
+                            NumField { placeholderText: "C-Panel " + (index + 1); implicitWidth: 90 }
+                        }
+                        HelpButton { helpText: "The distance from the left of the shutter to the centre point between L and R panels" }
+                    }
+
+                    FieldLabel { text: "Tilt Bar Location" }
+                    RowLayout {
+                        Layout.columnSpan: 3
+                        GroupCombo { id: tiltCombo; objectName: "tiltCombo"; group: "Tilt Bar" }
+                        NumField { id: tilt1Field; objectName: "tilt1Field"; placeholderText: "split 1"; implicitWidth: 90 }
+                        NumField { id: tilt2Field; objectName: "tilt2Field"; placeholderText: "split 2"; implicitWidth: 90 }
+                    }
+
+                    FieldLabel { text: "Rail Size" }
+                    GroupCombo { id: railSizeCombo; objectName: "railSizeCombo"; group: "Rail Size" }
+                    FieldLabel { text: "Astragal"; visible: astragalRow.visible }
+                    RowLayout {
+                        id: astragalRow
+                        GroupCombo { id: astragalCombo; objectName: "astragalCombo"; group: "Astragal"; dropNone: true }
+                    }
+                    Item { visible: !astragalRow.visible; Layout.columnSpan: 2 }
+
+                    FieldLabel { text: "Buildout"; visible: buildoutRow.visible }
+                    RowLayout {
+                        id: buildoutRow
+                        GroupCombo { id: buildoutCombo; objectName: "buildoutCombo"; group: "Build Out" }
+                        Label { id: customBuildout }
+                    }
+                    FieldLabel { text: "Closure Catch" }
+                    GroupCombo { id: catchCombo; objectName: "catchCombo"; group: "Catch" }
+
+                    FieldLabel { text: "Price"; visible: priceRow.visible }
+                    RowLayout {
+                        id: priceRow
+                        TextField {
+                            id: priceField
+                            objectName: "priceField"
+                            readOnly: true
+                            font.bold: true
+                            implicitWidth: 120
+                        }
+                        HelpButton {
+                            glyph: Style.iconCalculator
+                            helpText: "Press the calculator button to change how the price is calculated.\n This includes adding a per-item discount."
+                        }
+                    }
+                    FieldLabel { text: "Total"; visible: totalRow.visible }
+                    RowLayout {
+                        id: totalRow
+                        TextField { id: totalField; objectName: "totalField"; readOnly: true; implicitWidth: 120 }
+                        HelpButton { helpText: "Total including any extras or supplements.\ne.g. Build Out, Bay Posts or Style premiums" }
+                    }
+
+                    RowLayout {
+                        Layout.columnSpan: 4
+                        Switch { id: panelCheck; objectName: "panelCheck"; text: "Check panel widths." }
+                        HelpButton {
+                            helpText: "Only uncheck this if the calculated panel widths are preventing you submitting and order but you have confirmed with Heldon that they can be accepted."
+                        }
+                    }
+                }
+            }
+        }
+    }
+}
