@@ -39,6 +39,7 @@ Item {
         var before = _myOrder.custEmail
         _myOrder.processAddress(customerInfo.text)
         customerInfo.text = _myOrder.custAddress
+        phone.text = _myOrder.custPhone
         if (_myOrder.custEmail !== before) {
             email.text = _myOrder.custEmail
             checkEmail()
