@@ -77,7 +77,7 @@ CaptureFormLta {
             readonly property bool current: index === screen.itemIndex
             width: 80
             height: 80
-            text: qtObject.room + "\n" + (index + 1) + (qtObject.bl_multiple > 1 ? " (x" + qtObject.bl_multiple + ")" : "")
+            text: !qtObject ? "" : qtObject.room + "\n" + (index + 1) + (qtObject.bl_multiple > 1 ? " (x" + qtObject.bl_multiple + ")" : "")
             palette.button: current ? Style.toolbarbg : "white"
             palette.buttonText: current ? "white" : Style.darkGrey
             onClicked: screen.selectItem(index)

@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QQmlContext>
 #include <QQmlEngine>
+#include <QQmlError>
 #include <QWindow>
 #include <QtQuickTest>
 #include <QtWebView>
@@ -95,6 +96,12 @@ public slots:
     void qmlEngineAvailable(QQmlEngine *engine)
     {
         publishInterface(engine, m_order.get(), m_cloud.get(), m_saved.get());
+        // the test framework installs its own message handler later, so the
+        // engine's own report is the one that sees every warning
+        QObject::connect(engine, &QQmlEngine::warnings, engine, [](const QList<QQmlError> &errors) {
+            for (const QQmlError &e : errors)
+                qmlWarnings << e.toString();
+        });
         engine->rootContext()->setContextProperty(QStringLiteral("testTools"), new TestTools(m_order.get(), engine));
     }
 
