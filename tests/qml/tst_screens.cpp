@@ -8,6 +8,7 @@
 #include "pricing/catalogue.h"
 #include "testenv.h"
 
+#include <QDir>
 #include <QJsonDocument>
 #include <QQmlContext>
 #include <QQmlEngine>
@@ -64,7 +65,9 @@ public:
         return TestEnv::writeFile(path, QJsonDocument(QJsonObject::fromVariantMap(order)).toJson());
     }
     Q_INVOKABLE bool exists(const QString &path) const { return QFile::exists(path); }
-    Q_INVOKABLE bool remove(const QString &path) const { return QFile::remove(path); }
+    Q_INVOKABLE bool remove(const QString &path) const { return QFile::remove(path) || QDir(path).removeRecursively(); }
+    // A folder where a file should go makes writing that file fail, even as root.
+    Q_INVOKABLE bool blockPath(const QString &path) const { return QDir().mkpath(path); }
     Q_INVOKABLE QStringList warnings() const { return qmlWarnings; }
 
 private:
