@@ -54,6 +54,35 @@ Item {
     property alias buildoutCombo: buildoutCombo
     property alias customBuildout: customBuildout
     property alias catchCombo: catchCombo
+    property alias rearCoverRow: rearCoverRow
+    property alias rearCovers: rearCovers
+    property alias bayWindow: bayWindow
+    property alias bayRow: bayRow
+    property alias bay90Field: bay90Field
+    property alias bay135Field: bay135Field
+    property alias flexiBayField: flexiBayField
+    property alias rigidRepeater: rigidRepeater
+    property alias flexiRow: flexiRow
+    property alias flexiRepeater: flexiRepeater
+    property alias widthLabel: widthLabel
+    property alias heightLabel: heightLabel
+    property alias inchesWidth: inchesWidth
+    property alias inchesHeight: inchesHeight
+    property bool glass: false
+    property alias glassGrid: glassGrid
+    property alias glassPanelCombo: glassPanelCombo
+    property alias glassDepthCombo: glassDepthCombo
+    property alias handleTypeCombo: handleTypeCombo
+    property alias handleLocationCombo: handleLocationCombo
+    property alias rebateField: rebateField
+    property alias centralBox: centralBox
+    property alias handleColourCombo: handleColourCombo
+    property alias handleColourCount: handleColourCount
+    property alias packerCombo: packerCombo
+    property alias packerCount: packerCount
+    property alias hrailField: hrailField
+    property alias doorColourCombo: doorColourCombo
+    property alias doorColourCount: doorColourCount
     property alias priceRow: priceRow
     property alias priceField: priceField
     property alias totalRow: totalRow
@@ -145,6 +174,7 @@ Item {
                     Button { id: removeButton; objectName: "removeButton"; text: "Remove" }
                 }
                 GridLayout {
+                    id: sizeGrid
                     columns: 4
                     columnSpacing: 10
                     rowSpacing: 6
@@ -156,13 +186,85 @@ Item {
                         ComboBox { id: productCombo; objectName: "productCombo"; implicitWidth: 220 }
                     }
 
-                    FieldLabel { id: widthLabel; text: "Width (mm)" }
-                    NumField { id: widthField; objectName: "widthField" }
-                    FieldLabel { text: "Height (mm)" }
+                    FieldLabel { id: widthLabel; text: form.glass ? "Glass width (mm)" : "Width (mm)" }
+                    RowLayout {
+                        NumField { id: widthField; objectName: "widthField" }
+                        TextField { id: inchesWidth; objectName: "inchesWidth"; placeholderText: "in"; implicitWidth: 80 }
+                    }
+                    FieldLabel { id: heightLabel; text: form.glass ? "Glass height (mm)" : "Height (mm)" }
                     RowLayout {
                         NumField { id: heightField; objectName: "heightField" }
+                        TextField { id: inchesHeight; objectName: "inchesHeight"; placeholderText: "in"; implicitWidth: 80 }
                         Label { id: areaLabel; objectName: "areaLabel" }
                     }
+
+                }
+                GridLayout {
+                    id: glassGrid
+                    visible: form.glass
+                    columns: 4
+                    columnSpacing: 10
+                    rowSpacing: 6
+                    FieldLabel { text: "Panel Configuration" }
+                    GroupCombo { id: glassPanelCombo; objectName: "glassPanelCombo"; group: "Panel Configuration" }
+                    FieldLabel { text: "Glass Depth" }
+                    RowLayout {
+                        GroupCombo { id: glassDepthCombo; objectName: "glassDepthCombo"; group: "Glass Depth" }
+                        HelpButton { helpText: "Depth from frame to glass" }
+                    }
+                    FieldLabel { text: "Handle Type" }
+                    GroupCombo { id: handleTypeCombo; objectName: "handleTypeCombo"; group: "Handle Type" }
+                    FieldLabel { text: "Handle Location"; visible: handleLocationCombo.visible }
+                    GroupCombo { id: handleLocationCombo; objectName: "handleLocationCombo"; group: "Handle Location"; visible: handleTypeCombo.currentIndex > 1 }
+                    Item { visible: !handleLocationCombo.visible; Layout.columnSpan: 2; implicitWidth: 1; implicitHeight: 1 }
+                    FieldLabel { text: "Handle Rebate\nPosition"; visible: handleTypeCombo.currentIndex === 2 }
+                    RowLayout {
+                        visible: handleTypeCombo.currentIndex === 2
+                        Layout.columnSpan: 3
+                        TextField { id: rebateField; objectName: "rebateField"; enabled: !centralBox.checked; implicitWidth: 100 }
+                        CheckBox { id: centralBox; objectName: "centralBox"; text: "Central?" }
+                        HelpButton {
+                            helpText: "mm to centre of handle rebate.\nFor a left or right handle, measure from the bottom of the glass.\nFor a bottom handle, measure from the left the glass.\nClick Central for the rebate to be in the centre of the style."
+                        }
+                    }
+                    FieldLabel { text: "Handle Colour"; visible: handleTypeCombo.currentIndex === 2 }
+                    RowLayout {
+                        visible: handleTypeCombo.currentIndex === 2
+                        Layout.columnSpan: 3
+                        GroupCombo { id: handleColourCombo; objectName: "handleColourCombo"; group: "Handle Colour" }
+                        SpinBox { id: handleColourCount; from: 1; to: 20 }
+                        HelpButton { helpText: "If you need extra window handles in this  colour you can increase this value. " }
+                    }
+                    FieldLabel { text: "Handle Packers"; visible: handleTypeCombo.currentIndex === 2 }
+                    RowLayout {
+                        visible: handleTypeCombo.currentIndex === 2
+                        Layout.columnSpan: 3
+                        GroupCombo { id: packerCombo; objectName: "packerCombo"; group: "Handle Packer" }
+                        SpinBox { id: packerCount; from: 1; to: 20; visible: packerCombo.currentIndex > 1 }
+                        HelpButton { helpText: "Number of handle packers." }
+                    }
+                    FieldLabel { text: "H-rail position"; visible: handleTypeCombo.currentIndex === 3 }
+                    RowLayout {
+                        visible: handleTypeCombo.currentIndex === 3
+                        Layout.columnSpan: 3
+                        NumField { id: hrailField; objectName: "hrailField" }
+                        HelpButton { helpText: "The distance from the bottom of the door glass to the H-rail" }
+                    }
+                    FieldLabel { text: "Handle Colour\nand size"; visible: handleTypeCombo.currentIndex === 3 }
+                    RowLayout {
+                        visible: handleTypeCombo.currentIndex === 3
+                        Layout.columnSpan: 3
+                        GroupCombo { id: doorColourCombo; objectName: "doorColourCombo"; group: "Door Handle Colour" }
+                        SpinBox { id: doorColourCount; from: 1; to: 20 }
+                        HelpButton { helpText: "If you need additional door handles in this colour and size you can increase this value. " }
+                    }
+                }
+                GridLayout {
+                    id: optionsGrid
+                    visible: !form.glass
+                    columns: 4
+                    columnSpacing: 10
+                    rowSpacing: 6
 
                     FieldLabel { text: "Assembly" }
                     RowLayout {
@@ -177,7 +279,7 @@ Item {
                     GroupCombo { id: louvreCombo; objectName: "louvreCombo"; group: "Louvre Size" }
                     FieldLabel { text: "Colour"; visible: colourRow.visible }
                     RowLayout { id: colourRow; GroupCombo { id: colourCombo; objectName: "colourCombo"; group: "Colour" } }
-                    Item { visible: !colourRow.visible; Layout.columnSpan: 2 }
+                    Item { visible: !colourRow.visible; Layout.columnSpan: 2; implicitWidth: 1; implicitHeight: 1 }
 
                     FieldLabel { text: "Shutter Style" }
                     GroupCombo { id: styleCombo; objectName: "styleCombo"; group: "Shutter Style"; Layout.columnSpan: 3 }
@@ -267,7 +369,7 @@ Item {
                         id: astragalRow
                         GroupCombo { id: astragalCombo; objectName: "astragalCombo"; group: "Astragal"; dropNone: true }
                     }
-                    Item { visible: !astragalRow.visible; Layout.columnSpan: 2 }
+                    Item { visible: !astragalRow.visible; Layout.columnSpan: 2; implicitWidth: 1; implicitHeight: 1 }
 
                     FieldLabel { text: "Buildout"; visible: buildoutRow.visible }
                     RowLayout {
@@ -277,6 +379,42 @@ Item {
                     }
                     FieldLabel { text: "Closure Catch" }
                     GroupCombo { id: catchCombo; objectName: "catchCombo"; group: "Catch" }
+
+                    FieldLabel { text: "Rear Cover Strips?"; visible: rearCoverRow.visible }
+                    RowLayout { id: rearCoverRow; CheckBox { id: rearCovers; objectName: "rearCovers" } }
+                    FieldLabel { text: "Bay Window?" }
+                    CheckBox { id: bayWindow; objectName: "bayWindow" }
+                    Item { visible: !rearCoverRow.visible; Layout.columnSpan: 2; implicitWidth: 1; implicitHeight: 1 }
+                    RowLayout {
+                        id: bayRow
+                        visible: bayWindow.checked
+                        Layout.columnSpan: 4
+                        FieldLabel { text: "    90\u00B0 Bay Posts" }
+                        NumField { id: bay90Field; objectName: "bay90Field"; maxValue: 20; implicitWidth: 60 }
+                        FieldLabel { text: "135\u00B0 Bay Posts" }
+                        NumField { id: bay135Field; objectName: "bay135Field"; maxValue: 20; implicitWidth: 60 }
+                        FieldLabel { text: "    Flexi Bay Joints" }
+                        NumField { id: flexiBayField; objectName: "flexiBayField"; maxValue: 20; implicitWidth: 60 }
+                    }
+                    FieldLabel { text: "Rigid Scribe Strips" }
+                    RowLayout {
+                        Layout.columnSpan: 3
+                        Repeater {
+                            id: rigidRepeater
+                            model: ["Left", "Right", "Top", "Bottom"]
+                            CheckBox { text: modelData }
+                        }
+                    }
+                    FieldLabel { text: "Flexi Scribe Strips"; visible: flexiRow.visible }
+                    RowLayout {
+                        id: flexiRow
+                        Layout.columnSpan: 3
+                        Repeater {
+                            id: flexiRepeater
+                            model: ["Left", "Right", "Top", "Bottom"]
+                            CheckBox { text: modelData }
+                        }
+                    }
 
                     FieldLabel { text: "Price"; visible: priceRow.visible }
                     RowLayout {

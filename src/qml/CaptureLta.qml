@@ -19,6 +19,9 @@ CaptureFormLta {
     readonly property string shutterStyle: styleCombo.currentIndex >= 0 ? styleCombo.currentText : ""
     readonly property bool cafe: shutterStyle.indexOf("Caf") === 0
     readonly property string frameStyle: frameStyleCombo.currentIndex >= 0 ? frameStyleCombo.currentText : ""
+    readonly property bool vezaVedur: frameStyle.indexOf("Veza Vedur") >= 0
+    readonly property var sides: ["L", "R", "T", "B"]
+    readonly property alias buildoutDialog: buildoutDialog
     readonly property bool microMini: frameStyle.indexOf(" Micro") >= 0 || frameStyle.indexOf(" Mini") >= 0
     readonly property alias roomDialog: roomDialog
     readonly property alias newRoomDialog: newRoomDialog
@@ -28,6 +31,11 @@ CaptureFormLta {
                                       + (item.bl_multiple > 1 ? " (x" + item.bl_multiple + ")" : "")
 
     dataArea.visible: _myOrder.currentRoom !== ""
+    glass: item !== null && String(item.bl_product).indexOf("erfect") >= 0
+    inchesWidth.visible: item !== null && item.bl_inches
+    inchesHeight.visible: item !== null && item.bl_inches
+    rearCoverRow.visible: vezaVedur && buildoutCombo.currentText.indexOf("All") < 0
+    flexiRow.visible: vezaVedur
     titleLabel.text: title
     warnButton.visible: _myOrder.numWarns > 0
     warnButton.helpText: _myOrder.warning
@@ -47,7 +55,7 @@ CaptureFormLta {
     tpostRepeater.model: Math.min(5, layout.tposts)
     cpanelRow.visible: layout.cpanels > 0
     cpanelRepeater.model: Math.min(5, layout.cpanels)
-    astragalRow.visible: layout.astragal
+    astragalRow.visible: layout.astragal && astragalCombo.present
     priceRow.visible: showPrices
     priceField.text: _myOrder.blindprice
     totalRow.visible: showPrices && _myOrder.blindpriceex !== _myOrder.blindprice
@@ -111,8 +119,16 @@ CaptureFormLta {
         item = _myOrder.getVexaOrderItem()
         widthField.setValue(item.bl_width)
         heightField.setValue(item.bl_drop)
+        inchesWidth.text = item.bl_inches && item.bl_width > 0 ? _myOrder.mm2Inches(item.bl_width) : ""
+        inchesHeight.text = item.bl_inches && item.bl_drop > 0 ? _myOrder.mm2Inches(item.bl_drop) : ""
         productCombo.currentIndex = productCBModel.index(item.bl_product)
         var d = item.dataMap
+        if (glass) {
+            loadGlass(d)
+            loading = false
+            _myOrder.processOrderItem(false)
+            return
+        }
         louvreCombo.fill(item)
         if (d.louvre !== undefined && louvreCombo.model.indexOf(d.louvre) >= 0)
             louvreCombo.currentIndex = louvreCombo.model.indexOf(d.louvre)
@@ -144,6 +160,15 @@ CaptureFormLta {
             cpanelRepeater.itemAt(c).setValue(d["CPanel" + (c + 1)] || 0)
         flatPack.checked = d.Flatpack === true
         preAssembled.checked = !flatPack.checked
+        for (var i = 0; i < 4; ++i) {
+            rigidRepeater.itemAt(i).checked = d["RigidScribe" + sides[i]] === true
+            flexiRepeater.itemAt(i).checked = d["Scribe" + sides[i]] === true
+        }
+        bay90Field.setValue(groupCount("Bay Posts 90deg"))
+        bay135Field.setValue(groupCount("Bay Posts 135deg"))
+        flexiBayField.setValue(groupCount("FlexiBayJoint"))
+        bayWindow.checked = bay90Field.value + bay135Field.value + flexiBayField.value > 0 || d.bayWindow === true
+        rearCovers.checked = vezaVedur && groupCount("RearCovers") > 0
         applyAssembly(false)
         loading = false
         _myOrder.processOrderItem(false)
@@ -168,6 +193,65 @@ CaptureFormLta {
             map[key] = value
     }
 
+    function groupCount(group) {
+        var og = item ? item.getOptionGroup(group) : null
+        return og && og.description !== "" ? Math.max(1, og.multiple) : 0
+    }
+
+    function loadGlass(d) {
+        glassPanelCombo.fill(item)
+        glassDepthCombo.fill(item)
+        handleTypeCombo.fill(item)
+        handleLocationCombo.fill(item)
+        handleColourCombo.fill(item)
+        packerCombo.fill(item)
+        doorColourCombo.fill(item)
+        handleColourCount.value = Math.max(1, groupCount("Handle Colour"))
+        packerCount.value = Math.max(1, groupCount("Handle Packer"))
+        doorColourCount.value = Math.max(1, groupCount("Door Handle Colour"))
+        centralBox.checked = d.Handle_Rebate_Position === "Centre"
+        rebateField.text = centralBox.checked ? "centre" : (d.Handle_Rebate_Position || "")
+        hrailField.setValue(d.HRailPosition || 0)
+    }
+
+    function writeCounted(combo, count) {
+        combo.write(item)
+        var og = item.getOptionGroup(combo.group)
+        if (og && og.description !== "")
+            og.multiple = count
+    }
+
+    function saveGlass(d) {
+        var type = handleTypeCombo.currentIndex >= 0 ? handleTypeCombo.currentText : ""
+        if (type.indexOf("Window") === 0) {
+            setMap(d, "Handle_Rebate_Position", centralBox.checked ? "Centre" : rebateField.text.trim())
+            delete d.HRailPosition
+            doorColourCombo.currentIndex = -1
+        } else if (type.indexOf("Door") === 0) {
+            setMap(d, "HRailPosition", hrailField.value)
+            handleColourCombo.currentIndex = -1
+            packerCombo.currentIndex = -1
+        } else {
+            delete d.Handle_Rebate_Position
+            delete d.HRailPosition
+            handleColourCount.value = 1
+            packerCount.value = 1
+            doorColourCount.value = 1
+            handleLocationCombo.currentIndex = -1
+            handleColourCombo.currentIndex = -1
+            doorColourCombo.currentIndex = -1
+            packerCombo.currentIndex = -1
+            hrailField.text = ""
+        }
+        glassPanelCombo.write(item)
+        handleTypeCombo.write(item)
+        handleLocationCombo.write(item)
+        glassDepthCombo.write(item)
+        writeCounted(handleColourCombo, handleColourCount.value)
+        writeCounted(doorColourCombo, doorColourCount.value)
+        writeCounted(packerCombo, packerCount.value)
+    }
+
     function setCount(group, count) {
         var og = item.getOptionGroup(group)
         if (!og)
@@ -188,6 +272,12 @@ CaptureFormLta {
         var d = item.dataMap
         colourCombo.write(item)
         louvreCombo.write(item)
+        if (glass) {
+            saveGlass(d)
+            item.dataMap = d
+            _myOrder.processOrderItem(true)
+            return
+        }
         if (layout.astragal)
             astragalCombo.write(item)
         else if (item.getOptionGroup("Astragal"))
@@ -198,6 +288,18 @@ CaptureFormLta {
         railSizeCombo.write(item)
         catchCombo.write(item)
         tiltCombo.write(item)
+        buildoutCombo.write(item)
+        var rear = item.getOptionGroup("RearCovers")
+        if (rear)
+            rear.description = rearCovers.checked && vezaVedur ? "RearCovers" : ""
+        var bays = bayWindow.checked && vezaVedur
+        setCount("Bay Posts 90deg", bays ? bay90Field.value : 0)
+        setCount("Bay Posts 135deg", bays ? bay135Field.value : 0)
+        setCount("FlexiBayJoint", bays ? flexiBayField.value : 0)
+        for (var i = 0; i < 4; ++i) {
+            setMap(d, "RigidScribe" + sides[i], rigidRepeater.itemAt(i).checked)
+            setMap(d, "Scribe" + sides[i], vezaVedur && flexiRepeater.itemAt(i).checked)
+        }
         var tier = item.getOptionGroup("TierPremium")
         if (tier)
             tier.description = shutterStyle.indexOf("Tier") === 0 ? staticSettings.value("tierprem", "10pcnt") : ""
@@ -289,6 +391,8 @@ CaptureFormLta {
                 screen.checkPanels()
             }
             screen.fillFrameLists()
+            if (!screen.vezaVedur)
+                screen.rearCovers.checked = false
             screen.edited()
         }
     }
@@ -303,17 +407,27 @@ CaptureFormLta {
             }
             if (!screen.buildoutRow.visible)
                 screen.buildoutCombo.currentIndex = 0
+            if (!screen.vezaVedur) {
+                screen.rearCovers.checked = false
+                for (var i = 0; i < 4; ++i)
+                    screen.flexiRepeater.itemAt(i).checked = false
+            }
             screen.edited()
         }
     }
     Connections {
         target: screen.buildoutCombo
         function onChosen() {
-            if (screen.buildoutCombo.currentText !== "Custom") {
-                screen.customBuildout.text = ""
-                screen.buildoutCombo.write(screen.item)
-                _myOrder.optionSelected("Build Out", screen.buildoutCombo.currentText, -1)
+            var choice = screen.buildoutCombo.currentText
+            if (choice === "Custom") {
+                screen.buildoutDialog.openFor(screen.customBuildout.text)
+                return
             }
+            screen.customBuildout.text = ""
+            if (choice.indexOf("All") >= 0)
+                screen.rearCovers.checked = false
+            screen.buildoutCombo.write(screen.item)
+            _myOrder.optionSelected("Build Out", choice, -1)
             screen.edited()
         }
     }
@@ -325,6 +439,39 @@ CaptureFormLta {
     Connections { target: screen.tiltCombo; function onChosen() { screen.edited() } }
     Connections { target: screen.astragalCombo; function onChosen() { screen.edited() } }
     Connections { target: screen.flatPack; function onClicked() { screen.edited() } }
+    Connections { target: screen.rearCovers; function onClicked() { screen.edited() } }
+    Connections { target: screen.bayWindow; function onClicked() { screen.edited() } }
+    Connections { target: screen.centralBox; function onClicked() { screen.rebateField.text = ""; screen.edited() } }
+    Connections { target: screen.rebateField; function onEditingFinished() { screen.edited() } }
+    Connections {
+        target: screen.handleLocationCombo
+        function onChosen() { screen.rebateField.text = ""; screen.edited() }
+    }
+    Connections { target: screen.glassPanelCombo; function onChosen() { screen.edited() } }
+    Connections { target: screen.glassDepthCombo; function onChosen() { screen.edited() } }
+    Connections { target: screen.handleTypeCombo; function onChosen() { screen.edited() } }
+    Connections { target: screen.handleColourCombo; function onChosen() { screen.edited() } }
+    Connections { target: screen.packerCombo; function onChosen() { screen.edited() } }
+    Connections { target: screen.doorColourCombo; function onChosen() { screen.edited() } }
+    Connections { target: screen.handleColourCount; function onValueModified() { screen.edited() } }
+    Connections { target: screen.packerCount; function onValueModified() { screen.edited() } }
+    Connections { target: screen.doorColourCount; function onValueModified() { screen.edited() } }
+    Connections {
+        target: screen.inchesWidth
+        function onEditingFinished() {
+            screen.widthField.setValue(Number(_myOrder.inches2mm(screen.inchesWidth.text)) || 0)
+            screen.applyAssembly(true)
+            screen.edited()
+        }
+    }
+    Connections {
+        target: screen.inchesHeight
+        function onEditingFinished() {
+            screen.heightField.setValue(Number(_myOrder.inches2mm(screen.inchesHeight.text)) || 0)
+            screen.applyAssembly(false)
+            screen.edited()
+        }
+    }
     Connections { target: screen.preAssembled; function onClicked() { screen.edited() } }
     Connections {
         target: screen.productCombo
@@ -359,8 +506,17 @@ CaptureFormLta {
         function onItemAdded(index, field) { field.edited.connect(screen.edited) }
     }
     Component.onCompleted: {
-        for (var f of [rail1Field, rail2Field, transomField, splitField, tilt1Field, tilt2Field])
+        for (var f of [rail1Field, rail2Field, transomField, splitField, tilt1Field, tilt2Field, bay90Field,
+                       bay135Field, flexiBayField, hrailField])
             f.edited.connect(edited)
+        // a rigid and a flexible strip on the same side exclude each other
+        for (var i = 0; i < 4; ++i) {
+            var rigid = rigidRepeater.itemAt(i), flexi = flexiRepeater.itemAt(i)
+            rigid.enabled = Qt.binding(function(f) { return function() { return !f.checked } }(flexi))
+            flexi.enabled = Qt.binding(function(r) { return function() { return !r.checked } }(rigid))
+            rigid.clicked.connect(edited)
+            flexi.clicked.connect(edited)
+        }
         staticSettings.setValue("panelWidthChk_b", true)
         panelCheck.checked = true
         if (_myOrder.currentRoom === "") {
@@ -464,6 +620,48 @@ CaptureFormLta {
                 return
             screen.saveBlindData()
             _myOrder.changeRoomName(_myOrder.currentRoom, trimmedName)
+        }
+    }
+    Dialog {
+        id: buildoutDialog
+        objectName: "buildoutDialog"
+        title: "Select the buildout for each side"
+        modal: true
+        anchors.centerIn: Overlay.overlay
+        standardButtons: Dialog.Ok | Dialog.Cancel
+        readonly property var choices: [" ", "12mm", "25mm", "37mm", "50mm"]
+        readonly property var labels: ["Left", "Right", "Top", "Bottom"]
+        property alias sideRepeater: sideRepeater
+        function openFor(stored) {
+            // "L:12mm R:25mm T: B:"
+            for (var i = 0; i < 4; ++i) {
+                var m = new RegExp(screen.sides[i] + ":(\\S*)").exec(stored)
+                var at = m ? choices.indexOf(m[1]) : -1
+                sideRepeater.itemAt(i).combo.currentIndex = at < 0 ? 0 : at
+            }
+            open()
+        }
+        function value() {
+            var parts = []
+            for (var i = 0; i < 4; ++i)
+                parts.push(screen.sides[i] + ":" + sideRepeater.itemAt(i).combo.currentText.trim())
+            return parts.join(" ")
+        }
+        GridLayout {
+            columns: 2
+            Repeater {
+                id: sideRepeater
+                model: 4
+                RowLayout {
+                    property alias combo: sideCombo
+                    Label { text: buildoutDialog.labels[index]; Layout.preferredWidth: 60 }
+                    ComboBox { id: sideCombo; model: buildoutDialog.choices }
+                }
+            }
+        }
+        onAccepted: {
+            screen.customBuildout.text = value()
+            screen.edited()
         }
     }
     ConfirmDialog {
