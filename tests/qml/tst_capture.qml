@@ -61,7 +61,7 @@ WindowTestCase {
         compare(capture.panelField.text, "LRTLR")
         compare(capture.layout.panels, 4)
         compare(capture.tpostRepeater.count, 1)
-        verify(capture.astragalRow.visible)
+        compare(capture.layout.astragal, true)
         typeInto(capture.tpostRepeater.itemAt(0), "600")
 
         capture.newRoomButton.clicked()
@@ -152,7 +152,7 @@ WindowTestCase {
         compare(capture.panelField.text, row.text)
         compare(capture.layout.panels, row.panels)
         compare(capture.tpostRepeater.count, row.posts)
-        compare(capture.astragalRow.visible, row.astragal)
+        compare(capture.layout.astragal, row.astragal)
         compare(_myOrder.getVexaOrderItem().dataMap.PanelConfig, row.text === "" ? undefined : row.text)
     }
 
@@ -183,5 +183,43 @@ WindowTestCase {
         compare(_myOrder.currentRoom, "")
         compare(orderItemsModel.count, 0)
         verify(!capture.dataArea.visible)
+    }
+
+    function choose(combo, text) {
+        var at = combo.model.indexOf(text)
+        verify(at >= 0, text + " offered")
+        combo.currentIndex = at
+        combo.chosen()
+    }
+
+    function test_frameAndBuildoutRules() {
+        // the sample order's items carry the sample catalogue's option groups
+        registered()
+        var sample = testTools.readOrder(testTools.sourcePath("data/sample-order.json"))
+        verify(testTools.writeOrder(testTools.ordersFolder() + sample.orderID, sample))
+        openWindow()
+        verify(_myOrder.loadOrder(sample.orderID, 0, false))
+        window.stateGroup.state = "Capture"
+        var capture = window.captureScreen
+        capture.selectRoom("Kitchen")
+        verify(capture.styleCombo.present)
+        choose(capture.styleCombo, "Full Height")
+        verify(capture.frameStyleCombo.enabled)
+        choose(capture.frameStyleCombo, "Classic")
+        verify(!capture.buildoutRow.visible)
+        choose(capture.frameStyleCombo, "Deco Z Frame")
+        verify(capture.buildoutRow.visible)
+
+        choose(capture.buildoutCombo, "Custom")
+        var dialog = capture.buildoutDialog
+        tryCompare(dialog, "opened", true)
+        dialog.sideRepeater.itemAt(0).combo.currentIndex = 1
+        dialog.sideRepeater.itemAt(3).combo.currentIndex = 4
+        dialog.accept()
+        var item = _myOrder.getVexaOrderItem()
+        compare(item.dataMap.CustomBuildout, "L:12mm R: T: B:50mm")
+        compare(item.getOptionGroup("Build Out").description, "Custom")
+        choose(capture.buildoutCombo, "All sides 25mm")
+        compare(item.dataMap.CustomBuildout, undefined)
     }
 }

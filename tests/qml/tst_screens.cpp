@@ -64,6 +64,7 @@ public:
     {
         return TestEnv::writeFile(path, QJsonDocument(QJsonObject::fromVariantMap(order)).toJson());
     }
+    Q_INVOKABLE QString sourcePath(const QString &relative) const { return TestEnv::sourcePath(relative); }
     Q_INVOKABLE bool exists(const QString &path) const { return QFile::exists(path); }
     Q_INVOKABLE bool remove(const QString &path) const { return QFile::remove(path) || QDir(path).removeRecursively(); }
     // A folder where a file should go makes writing that file fail, even as root.
