@@ -540,7 +540,6 @@ CaptureFormLta {
         var count = _myOrder.addBlind(_myOrder.currentRoom)
         loadItem(count - 1)
         flatPack.checked = true
-        applyAssembly(false)
         widthField.forceActiveFocus()
     }
 
