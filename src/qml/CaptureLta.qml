@@ -74,8 +74,15 @@ CaptureFormLta {
             width: 80
             height: 80
             text: qtVariant
-            palette.button: current ? Style.toolbarbg : "white"
-            palette.buttonText: current ? "white" : Style.darkGrey
+            background: Rectangle { color: parent.current ? Style.toolbarbg : "white"; border.color: Style.midGrey }
+            contentItem: Text {
+                text: parent.text
+                color: parent.current ? "white" : Style.darkGrey
+                wrapMode: Text.Wrap
+                elide: Text.ElideRight
+                horizontalAlignment: Text.AlignHCenter
+                verticalAlignment: Text.AlignVCenter
+            }
             onClicked: screen.selectRoom(qtVariant)
         }
     }
@@ -86,8 +93,13 @@ CaptureFormLta {
             width: 80
             height: 80
             text: !qtObject ? "" : qtObject.room + "\n" + (index + 1) + (qtObject.bl_multiple > 1 ? " (x" + qtObject.bl_multiple + ")" : "")
-            palette.button: current ? Style.toolbarbg : "white"
-            palette.buttonText: current ? "white" : Style.darkGrey
+            background: Rectangle { color: parent.current ? Style.toolbarbg : "white"; border.color: Style.midGrey }
+            contentItem: Text {
+                text: parent.text
+                color: parent.current ? "white" : Style.darkGrey
+                horizontalAlignment: Text.AlignHCenter
+                verticalAlignment: Text.AlignVCenter
+            }
             onClicked: screen.selectItem(index)
         }
     }

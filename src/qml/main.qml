@@ -279,6 +279,16 @@ ApplicationWindow {
             visible: false
             contentHeight: homeColumn.height + 80
             clip: true
+            Rectangle {
+                // keeps the texts readable over the picture
+                x: homeColumn.x + (homeColumn.width - width) / 2
+                y: homeColumn.y - 20
+                width: Math.min(homePage.width - 20, 900)
+                height: homeColumn.height + 40
+                radius: 8
+                color: "white"
+                opacity: 0.7
+            }
             ColumnLayout {
                 id: homeColumn
                 width: parent.width
@@ -349,7 +359,7 @@ ApplicationWindow {
                 }
                 Label {
                     Layout.alignment: Qt.AlignHCenter
-                    Layout.maximumWidth: homePage.width - 40
+                    Layout.maximumWidth: Math.min(homePage.width - 20, 900) - 30
                     text: fp_info
                     textFormat: Text.RichText
                     wrapMode: Text.Wrap
