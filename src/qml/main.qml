@@ -57,6 +57,24 @@ ApplicationWindow {
             captureLoader.item.saveBlindData()
     }
 
+    // Leaving the order information or the survey hands over what was typed
+    // and saves; when the save fails the user stays and is told why.
+    function goTo(name) {
+        var leaving = mainStateGroup.state
+        if (leaving === name)
+            return true
+        if ((leaving === "Customer" || leaving === "Capture") && _myOrder.orderID !== "") {
+            commitVisibleScreen()
+            _myOrder.changed = true
+            if (!_myOrder.saveOrder()) {
+                showMessage("The order could not be saved.<br>" + screenTools.lastFileError(), false)
+                return false
+            }
+        }
+        mainStateGroup.state = name
+        return true
+    }
+
     function checkNotify(act) {
         var minute = Math.round(Date.now() / 60000)
         if (prevSync !== 0 && prevSync + 5 > minute)
@@ -163,35 +181,35 @@ ApplicationWindow {
                 id: homeButton
                 objectName: "homeButton"
                 text: "Home"
-                onClicked: mainStateGroup.state = "Home"
+                onClicked: goTo("Home")
             }
             ToolBarButton {
                 id: customerButton
                 objectName: "customerButton"
                 text: "Order<br>Info"
                 enabled: _myOrder.orderID !== ""
-                onClicked: mainStateGroup.state = "Customer"
+                onClicked: goTo("Customer")
             }
             ToolBarButton {
                 id: surveyButton
                 objectName: "surveyButton"
                 text: "Survey"
                 enabled: orderItemsModel.count > 0
-                onClicked: mainStateGroup.state = "Capture"
+                onClicked: goTo("Capture")
             }
             ToolBarButton {
                 id: reviewButton
                 objectName: "reviewButton"
                 text: "Review"
                 enabled: orderItemsModel.count > 0
-                onClicked: mainStateGroup.state = "Review"
+                onClicked: goTo("Review")
             }
             ToolBarButton {
                 id: completeButton
                 objectName: "completeButton"
                 text: "Complete"
                 enabled: reviewButton.enabled && reviewSeen
-                onClicked: mainStateGroup.state = "Complete"
+                onClicked: goTo("Complete")
             }
             Item {
                 Layout.fillWidth: true
@@ -223,7 +241,7 @@ ApplicationWindow {
                 id: settingsButton
                 objectName: "settingsButton"
                 text: "Settings"
-                onClicked: mainStateGroup.state = "SettingStateLTA"
+                onClicked: goTo("SettingStateLTA")
             }
         }
     }
@@ -305,16 +323,19 @@ ApplicationWindow {
                         width: Math.max(190, implicitWidth)
                         height: 40
                         onClicked: {
-                            _myOrder.saveOrder()
+                            if (_myOrder.orderID !== "" && !_myOrder.saveOrder()) {
+                                showMessage("The open order could not be saved.<br>" + screenTools.lastFileError(), false)
+                                return
+                            }
                             _myOrder.newOrder()
-                            mainStateGroup.state = "Customer"
+                            goTo("Customer")
                         }
                     }
                     Button {
                         text: "View Orders"
                         width: Math.max(190, implicitWidth)
                         height: 40
-                        onClicked: mainStateGroup.state = "SavedOrders"
+                        onClicked: goTo("SavedOrders")
                     }
                     Button {
                         text: "Send Orders"
@@ -322,7 +343,7 @@ ApplicationWindow {
                         height: 40
                         onClicked: {
                             postNow = true
-                            mainStateGroup.state = "SavedOrders"
+                            goTo("SavedOrders")
                         }
                     }
                 }
@@ -388,9 +409,9 @@ ApplicationWindow {
             target: addressLoader.item
             function onFinished() {
                 completeLoader.active = false
-                mainStateGroup.state = "Home"
+                goTo("Home")
             }
-            function onCapture() { mainStateGroup.state = "Capture" }
+            function onCapture() { goTo("Capture") }
             function onTradeChanged() { reviewSeen = false }
             function onSendOrdersSig() { homePage.sendOrders() }
         }
@@ -408,6 +429,48 @@ ApplicationWindow {
         Loader { id: ordersLoader; anchors.fill: parent; visible: false }
         Loader { id: registerLoader; anchors.fill: parent; active: false }
         Loader { id: settingsLoader; anchors.fill: parent; active: false }
+
+        // How the window answers the screens still to come.
+        Connections {
+            target: completeLoader.item
+            ignoreUnknownSignals: true
+            function onFinished() { goTo("Home") }
+            function onSendOrdersSig() {
+                postNow = true
+                goTo("SavedOrders")
+            }
+            function onOpenCustomerPage() { goTo("Customer") }
+        }
+        Connections {
+            target: ordersLoader.item
+            ignoreUnknownSignals: true
+            function onOpenCustomerPage() { goTo("Customer") }
+            function onPosting() { toolbarRow.enabled = false }
+            function onEndPosting() { toolbarRow.enabled = true }
+        }
+        Connections {
+            target: registerLoader.item
+            ignoreUnknownSignals: true
+            function onRegistered() { mainStateGroup.state = "SettingStateLTA" }
+            function onLoginSignal() { mainStateGroup.state = "Home" }
+            function onExitapp() {
+                closeApp = true
+                mainWindow.close()
+            }
+        }
+        Connections {
+            target: settingsLoader.item
+            ignoreUnknownSignals: true
+            function onAccepted() {
+                _myOrder.saveOrder()
+                _myOrder.clear()
+                mainStateGroup.state = "Home"
+            }
+            function onExitApp() {
+                closeApp = true
+                mainWindow.close()
+            }
+        }
 
         Timer {
             id: syncTimer

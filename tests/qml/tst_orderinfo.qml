@@ -50,4 +50,29 @@ WindowTestCase {
         verify(!testTools.exists(target))
         compare(String(staticSettings.value("xfer", "")), "Alex")
     }
+
+    function test_failedSaveKeepsTheScreen() {
+        var address = openOrderInfo()
+        var target = testTools.ordersFolder() + _myOrder.orderID
+        typeInto(address.orderRefField, "KEEP-1")
+        verify(testTools.blockPath(target))
+        child("homeButton").clicked()
+        compare(window.stateGroup.state, "Customer")
+        tryCompare(window.messagePopup, "opened", true)
+        window.messagePopup.close()
+        verify(testTools.remove(target))
+        child("homeButton").clicked()
+        compare(window.stateGroup.state, "Home")
+        compare(testTools.readOrder(target).manOrderID, "KEEP-1")
+    }
+
+    // results of the cloud controller show in the screen's message
+    function test_asyncResultShown() {
+        var address = openOrderInfo()
+        vexaData.asyncResult("Address checked")
+        var message = findChild(address, "addressMessage")
+        tryCompare(message, "opened", true)
+        compare(findChild(message.contentItem, "messageText").text, "Address checked")
+        message.close()
+    }
 }
