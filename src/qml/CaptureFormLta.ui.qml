@@ -16,6 +16,7 @@ Item {
     property alias editRoomButton: editRoomButton
     property alias warnButton: warnButton
     property alias removeButton: removeButton
+    property alias copyButton: copyButton
     property alias productCombo: productCombo
     property alias productRow: productRow
     property alias widthField: widthField
@@ -171,6 +172,7 @@ Item {
                     }
                     Label { text: _myOrder.numWarns; color: "red"; visible: warnButton.visible }
                     Item { Layout.fillWidth: true }
+                    Button { id: copyButton; objectName: "copyButton"; text: "Copy..." }
                     Button { id: removeButton; objectName: "removeButton"; text: "Remove" }
                 }
                 GridLayout {

@@ -501,6 +501,7 @@ CaptureFormLta {
     Connections { target: screen.newRoomButton; function onClicked() { screen.saveBlindData(); roomDialog.open() } }
     Connections { target: screen.newShutterButton; function onClicked() { screen.newShutter() } }
     Connections { target: screen.editRoomButton; function onClicked() { renameDialog.name = _myOrder.currentRoom; renameDialog.open() } }
+    Connections { target: screen.copyButton; function onClicked() { copyMenu.popup(screen.copyButton, 0, screen.copyButton.height) } }
     Connections {
         target: screen.removeButton
         function onClicked() {
@@ -633,6 +634,24 @@ CaptureFormLta {
             _myOrder.changeRoomName(_myOrder.currentRoom, trimmedName)
         }
     }
+    // This item's choices for the other items of the room or of the order.
+    function copyItem(wholeHouse) {
+        saveBlindData()
+        if (wholeHouse)
+            _myOrder.copyToAllInHouse(_myOrder.currentRoom, itemIndex)
+        else
+            _myOrder.copyToAllInRoom(_myOrder.currentRoom, itemIndex)
+        _myOrder.changed = true
+        loadItem(itemIndex)
+    }
+
+    Menu {
+        id: copyMenu
+        objectName: "copyMenu"
+        MenuItem { text: "Copy to all in this room"; onTriggered: screen.copyItem(false) }
+        MenuItem { text: "Copy to all in the house"; onTriggered: screen.copyItem(true) }
+    }
+
     Dialog {
         id: buildoutDialog
         objectName: "buildoutDialog"

@@ -222,4 +222,20 @@ WindowTestCase {
         choose(capture.buildoutCombo, "All sides 25mm")
         compare(item.dataMap.CustomBuildout, undefined)
     }
+
+    function test_newShutterAndCopyToRoom() {
+        var capture = openSurvey()
+        setSize(capture, 900, 1000)
+        typeInto(capture.panelField, "LR")
+        capture.newShutterButton.clicked()
+        compare(roomItemsModel.count, 2)
+        compare(capture.itemIndex, 1)
+        verify(capture.flatPack.checked, "a new shutter starts as flat-pack")
+        compare(capture.widthField.text, "")
+        capture.selectItem(0)
+        capture.copyItem(false)
+        compare(roomItemsModel.get(1).dataMap.PanelConfig, "LR")
+        compare(capture.itemIndex, 0)
+        compare(capture.panelField.text, "LR")
+    }
 }
