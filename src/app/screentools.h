@@ -17,8 +17,9 @@ public:
 
     // The rooms offered when the business has not saved its own list.
     static QStringList defaultRoomNames();
-    // Fills the room-name choices from "rms_sl" and ends them with "add...".
-    void loadRoomNames();
+    // Fills the room-name choices from "rms_sl" and ends them with "add..."
+    // (again after the settings screen saved the list).
+    Q_INVOKABLE void loadRoomNames();
 
     // {text, panels, tposts, cpanels, astragal} of typed panel configuration.
     Q_INVOKABLE QVariantMap panelLayout(const QString &typed, bool cafe, bool microMini, bool transom) const;

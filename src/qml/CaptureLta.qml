@@ -135,13 +135,13 @@ CaptureFormLta {
         inchesHeight.text = item.bl_inches && item.bl_drop > 0 ? _myOrder.mm2Inches(item.bl_drop) : ""
         productCombo.currentIndex = productCBModel.index(item.bl_product)
         var d = item.dataMap
+        louvreCombo.fill(item)
         if (glass) {
             loadGlass(d)
             loading = false
             _myOrder.processOrderItem(false)
             return
         }
-        louvreCombo.fill(item)
         if (d.louvre !== undefined && louvreCombo.model.indexOf(d.louvre) >= 0)
             louvreCombo.currentIndex = louvreCombo.model.indexOf(d.louvre)
         colourCombo.fill(item)
@@ -491,6 +491,8 @@ CaptureFormLta {
             screen.saveBlindData()
             _myOrder.productSelected(index)
             screen.loadItem(screen.itemIndex)
+            if (screen.glass && screen.louvreCombo.count > 1)
+                screen.louvreCombo.currentIndex = 1
             screen.saveBlindData()
         }
     }
