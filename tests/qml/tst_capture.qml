@@ -226,7 +226,13 @@ WindowTestCase {
     function test_newShutterAndCopyToRoom() {
         var capture = openSurvey()
         setSize(capture, 900, 1000)
+        typeInto(capture.panelField, "LTR")
+        typeInto(capture.tpostRepeater.itemAt(0), "450")
+        typeInto(capture.panelField, "LTRTL")
+        compare(capture.tpostRepeater.count, 2)
+        compare(capture.tpostRepeater.itemAt(0).text, "450", "a second post keeps the first one's position")
         typeInto(capture.panelField, "LR")
+        compare(_myOrder.getVexaOrderItem().dataMap.TPost1, undefined)
         capture.newShutterButton.clicked()
         compare(roomItemsModel.count, 2)
         compare(capture.itemIndex, 1)
