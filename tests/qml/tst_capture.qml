@@ -244,4 +244,26 @@ WindowTestCase {
         compare(capture.itemIndex, 0)
         compare(capture.panelField.text, "LR")
     }
+
+    function test_closeOnSurveyKeepsTyping() {
+        var capture = openSurvey()
+        var id = _myOrder.orderID
+        typeInto(capture.widthField, "1111")
+        testTools.closeWindow(window)
+        compare(testTools.readOrder(testTools.ordersFolder() + id).items[0].width, 1111)
+    }
+
+    // a close whose save fails says why before the window goes
+    function test_closeWithFailedSave() {
+        var address = startOrder()
+        var target = testTools.ordersFolder() + _myOrder.orderID
+        typeInto(address.orderRefField, "LOST")
+        verify(testTools.blockPath(target))
+        testTools.closeWindow(window)
+        verify(window.visible)
+        tryCompare(window.messagePopup, "opened", true)
+        window.messagePopup.close()
+        tryCompare(window, "visible", false)
+        verify(testTools.remove(target))
+    }
 }
