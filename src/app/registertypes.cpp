@@ -2,6 +2,7 @@
 
 #include "appcontext.h"
 #include "appsettings.h"
+#include "cloud/dcloudcomms.h"
 #include "models/comboboxmodel.h"
 #include "models/qqmlobjectlistmodel.h"
 #include "orders/optiongroup.h"
@@ -24,10 +25,10 @@ void registerInterfaceTypes()
     qmlRegisterType<OptionGroup>("VexaOrder", 1, 0, "OptionGroup");
     qmlRegisterUncreatableType<SavedOrders>("SavedOrders", 1, 0, "SavedOrders", notCreatable);
     qmlRegisterUncreatableType<SavedItem>("SavedOrders", 1, 0, "SavedItem", notCreatable);
+    qmlRegisterType<DCloudComms>("vexa.drive", 1, 0, "DCloudComms");
     // Types still to land as their classes are written:
     //  VexaOrder: DownloadManager, BusinessManager, BusinessItem, StaffManager,
     //             StaffItem
-    //  vexa.drive: DCloudComms
 }
 
 void setCommonContextProperties(QQmlContext *context)
