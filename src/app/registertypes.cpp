@@ -2,7 +2,10 @@
 
 #include "appcontext.h"
 #include "appsettings.h"
+#include "business/staffitem.h"
+#include "business/staffmanager.h"
 #include "cloud/dcloudcomms.h"
+#include "cloud/downloadmanager.h"
 #include "models/comboboxmodel.h"
 #include "models/qqmlobjectlistmodel.h"
 #include "orders/optiongroup.h"
@@ -25,10 +28,12 @@ void registerInterfaceTypes()
     qmlRegisterType<OptionGroup>("VexaOrder", 1, 0, "OptionGroup");
     qmlRegisterUncreatableType<SavedOrders>("SavedOrders", 1, 0, "SavedOrders", notCreatable);
     qmlRegisterUncreatableType<SavedItem>("SavedOrders", 1, 0, "SavedItem", notCreatable);
+    qmlRegisterType<DownloadManager>("VexaOrder", 1, 0, "DownloadManager");
+    qmlRegisterType<StaffManager>("VexaOrder", 1, 0, "StaffManager");
+    qmlRegisterType<StaffItem>("VexaOrder", 1, 0, "StaffItem");
     qmlRegisterType<DCloudComms>("vexa.drive", 1, 0, "DCloudComms");
     // Types still to land as their classes are written:
-    //  VexaOrder: DownloadManager, BusinessManager, BusinessItem, StaffManager,
-    //             StaffItem
+    //  VexaOrder: BusinessManager, BusinessItem
 }
 
 void setCommonContextProperties(QQmlContext *context)
