@@ -59,7 +59,11 @@ void StaffManager::connectTo(CloudComms *comms)
     comms->staff.addStaff = [this](const QString &shortName, const QString &fullName) {
         return updateStaff(-1, QString(), shortName, fullName);
     };
-    comms->staff.fullNameFromShortName = [this](const QString &shortName) { return fullNameFromShortName(shortName); };
+    // the settings screen keeps a list of its own: read the stored one afresh
+    comms->staff.fullNameFromShortName = [this](const QString &shortName) {
+        load();
+        return fullNameFromShortName(shortName);
+    };
 }
 
 void StaffManager::load()
