@@ -192,6 +192,29 @@ private slots:
         QCOMPARE(object("B1001"), ("2,JS," + kAcc).toLatin1());
     }
 
+    void commandLine()
+    {
+        auto run = [](const QStringList &args, int rc) {
+            QProcess cli;
+            cli.start(LTA_BINARY_DIR "/src/lattica-cli", QStringList{"staff"} + args);
+            cli.waitForFinished(30000);
+            [&] { QCOMPARE(cli.exitCode(), rc); }();
+            return QString::fromUtf8(cli.readAllStandardOutput() + cli.readAllStandardError()).trimmed();
+        };
+        user()->sync();
+        twoStaff();
+        QCOMPARE(run({"add", "KL", "Kim Lee"}, 0), QString("3"));
+        QCOMPARE(run({"add", "kl"}, 1), QString("The short name kl already exists"));
+        QVERIFY(run({"code", "1"}, 1).startsWith("Failed"));
+        QVERIFY(run({"code", "3"}, 0).startsWith("Access code <b>"));
+        const QStringList rows = run({"list"}, 0).split('\n');
+        QCOMPARE(rows.size(), 3);
+        QVERIFY(rows.at(2).startsWith("{\"accessCode\":\""));
+        QVERIFY(rows.at(2).contains("\"shortName\":\"KL\",\"staffID\":\"3\"}"));
+        QCOMPARE(run({"remove", "3"}, 0), QString());
+        QCOMPARE(run({"list"}, 0).split('\n').size(), 2);
+    }
+
     void expired()
     {
         const qint64 today = QDate::currentDate().toJulianDay();

@@ -198,6 +198,32 @@ private slots:
         }
     }
 
+    // the command-line sync of a staff device with settings of its own
+    void cliSync()
+    {
+        QTemporaryDir home;
+        QSettings conf(home.path() + "/config/Vexa/Lta.conf", QSettings::IniFormat);
+        for (const char *key : {"storageScheme_s", "storageHost_s", "storagePort_i", "storagePathStyle_b"})
+            conf.setValue(key, AppContext::userSettings()->value(key));
+        conf.setValue("allweddi", QString(CloudCredentials::seal(S3TestServer::kKeyId, S3TestServer::kSecret, "api:k")));
+        conf.setValue("regem_s", kAcc);
+        conf.setValue("controller", false);
+        conf.sync();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", home.path());
+        env.insert("XDG_CONFIG_HOME", home.path() + "/config");
+        for (int run = 0; run < 2; ++run) {
+            QProcess cli;
+            cli.setProcessEnvironment(env);
+            cli.start(LTA_BINARY_DIR "/src/lattica-cli", {"sync", "--data", home.path() + "/data"});
+            QVERIFY(cli.waitForFinished(30000));
+            QCOMPARE(cli.exitCode(), 0);
+            QVERIFY(cli.readAllStandardOutput().startsWith("Last sync: "));
+        }
+        QCOMPARE(TestEnv::readFile(home.path() + "/data/st/lta.ini"), object("lta.ini"));
+        QVERIFY(QSettings(home.path() + "/config/Vexa/Lta.conf", QSettings::IniFormat).value("st").toLongLong() > 0);
+    }
+
     void names_data()
     {
         QTest::addColumn<QString>("name");
