@@ -269,6 +269,10 @@ QString StaffManager::staffConnectCode(int staffIndex)
     if (staffIndex == 0)
         return QStringLiteral("Failed: the administrator does not sign in with an access code");
     StaffItem *item = m_items.at(staffIndex);
+    // the code object names the account to sign in to
+    const QString email = AppContext::setting(QStringLiteral("regem_s")).toString().trimmed();
+    if (email.isEmpty())
+        return QStringLiteral("Failed to send access code:\n%1").arg(QStringLiteral("this device has no account"));
 
     if (!m_conn) {
         QString message;
@@ -294,7 +298,6 @@ QString StaffManager::staffConnectCode(int staffIndex)
 
     item->set_accessCode(code);
     item->set_jday(QString::number(QDate::currentDate().toJulianDay()));
-    const QString email = AppContext::setting(QStringLiteral("regem_s")).toString();
     const QByteArray body = QStringLiteral("%1,%2,%3").arg(item->staffID(), item->shortName(), email).toLocal8Bit();
     QNetworkReply *reply = m_conn->putFile(code, QLatin1String(CloudComms::kCodesBucket), body, false);
     if (reply->error() != QNetworkReply::NoError)

@@ -154,6 +154,9 @@ private slots:
         QVERIFY(staff->getStaffItem(0)->accessCode().isEmpty());
         QVERIFY(staff->staffConnectCode(0).startsWith("Failed"));
         QVERIFY(staff->staffConnectCode(5).isEmpty());
+        user()->setValue("regem_s", "");
+        QVERIFY(staff->staffConnectCode(1).startsWith("Failed"));
+        user()->setValue("regem_s", kAcc);
 
         const QString message = staff->staffConnectCode(1);
         const QString code = staff->getStaffItem(1)->accessCode();
