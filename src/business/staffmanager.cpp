@@ -39,14 +39,21 @@ StaffManager::StaffManager(QObject *parent)
 
 StaffManager::~StaffManager()
 {
+    if (m_engine) {
+        QQmlContext *root = m_engine->rootContext();
+        if (root->contextProperty(QStringLiteral("staffItems")).value<QObject *>() == &m_items)
+            root->setContextProperty(QStringLiteral("staffItems"), nullptr);
+    }
     if (m_comms)
         m_comms->staff = CloudComms::StaffHooks();
 }
 
-void StaffManager::componentComplete()
+void StaffManager::classBegin()
 {
-    if (QQmlContext *context = qmlContext(this))
-        context->setContextProperty(QStringLiteral("staffItems"), &m_items);
+    // a component's own context takes no new names: publish on the engine's
+    m_engine = qmlEngine(this);
+    if (m_engine)
+        m_engine->rootContext()->setContextProperty(QStringLiteral("staffItems"), &m_items);
 }
 
 void StaffManager::connectTo(CloudComms *comms)

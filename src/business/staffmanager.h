@@ -11,6 +11,7 @@
 
 class CloudComms;
 class QAmazonConnection;
+class QQmlEngine;
 
 // The staff list of the business: kept in the shared settings ("staff/" ID),
 // numbered with IDs that are never reused, with one-day access codes
@@ -60,8 +61,10 @@ public:
     QString drawCode() const;
     static const char *kCodeLetters;
 
-    void classBegin() override {}
-    void componentComplete() override;
+    // Publishes the list as "staffItems" before the bindings that use it
+    // are evaluated.
+    void classBegin() override;
+    void componentComplete() override {}
 
 signals:
     void allTeamsChanged(const QStringList &allTeams);
@@ -81,4 +84,5 @@ private:
     std::function<quint32(quint32)> m_draw;
     QAmazonConnection *m_conn = nullptr;
     QPointer<CloudComms> m_comms;
+    QPointer<QQmlEngine> m_engine;
 };
