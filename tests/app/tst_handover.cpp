@@ -46,6 +46,11 @@ private slots:
         const QByteArray text = TestEnv::readFile(log);
         QVERIFY2(text.contains("Received message from instance: "), text.constData());
         QVERIFY(text.contains(QString(elsewhere.path() + "/HO-7001.json").toUtf8()));
+        // the window took the opened order without a complaint
+        QTest::qWait(500);
+        for (const QByteArray &line : TestEnv::readFile(log).split('\n'))
+            QVERIFY2(!(line.contains("qrc:/") && (line.contains(" Warning: ") || line.contains(" Critical: "))),
+                     line.constData());
         QCOMPARE(first.state(), QProcess::Running);
         first.kill();
         first.waitForFinished(5000);
