@@ -23,6 +23,20 @@ bool isSafeOrderId(const QString &orderID)
     return true;
 }
 
+bool isSaveLeftover(const QString &fileName, const QJsonObject &content)
+{
+    const int dot = fileName.size() - 7;
+    if (dot < 1 || fileName.at(dot) != QLatin1Char('.'))
+        return false;
+    for (int i = dot + 1; i < fileName.size(); ++i) {
+        const ushort c = fileName.at(i).unicode();
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')))
+            return false;
+    }
+    // An order that is really named so holds its own name.
+    return content.value(QLatin1String("orderID")).toString().trimmed() == fileName.left(dot).trimmed();
+}
+
 QString orderFilePath(int state, const QString &orderID)
 {
     if (!isSafeOrderId(orderID)) {

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QJsonValue>
 #include <QString>
 
@@ -36,3 +37,8 @@ bool isSafeOrderId(const QString &orderID);
 // Orders folder + the state's sub-folder + orderID; empty (with a critical
 // log line) for an unsafe ID.
 QString orderFilePath(int state, const QString &orderID);
+
+// True for the temporary file an interrupted atomic save of an earlier
+// version could leave in a state folder: named orderID + "." + six letters
+// or digits, holding that order. Lists skip such files.
+bool isSaveLeftover(const QString &fileName, const QJsonObject &content);

@@ -106,6 +106,10 @@ void SavedOrders::loadFolder(List list, int state)
             qCritical() << "!Invalid file, getSavedItems() loadDoc" << info.absoluteFilePath();
             continue;
         }
+        if (isSaveLeftover(info.fileName(), doc.object())) {
+            qWarning() << "Skipped the leftover of an interrupted save" << info.absoluteFilePath();
+            continue;
+        }
         m_models[list]->append(new SavedItem(info.fileName(), state, doc.object(), info.lastModified()));
     }
 }

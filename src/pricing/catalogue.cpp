@@ -126,17 +126,29 @@ QStringList measureTypes(const ProductSettings &settings, const QString &standar
     return settings.measures;
 }
 
-int installFrom(const QString &source)
+int installFrom(const QString &source, QStringList *skipped)
 {
     const QString from = QDir(source).absolutePath();
     const QString to = root();
     int copied = 0;
-    QDirIterator it(from, QDir::Files, QDirIterator::Subdirectories);
+    // Links are listed, never followed: a link could bring in a file from
+    // anywhere on the machine, or loop.
+    QDirIterator it(from, QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString src = it.next();
-        const QString dst = to + src.mid(from.size());
+        const QFileInfo info = it.fileInfo();
+        const QString relative = src.mid(from.size() + 1);
+        if (info.isSymLink() || (!info.isFile() && !info.isDir())) {
+            qWarning() << "Catalogue install skipped" << src << "(not a regular file)";
+            if (skipped)
+                skipped->append(relative);
+            continue;
+        }
+        if (info.isDir())
+            continue;
+        const QString dst = to + QLatin1Char('/') + relative;
         QDir().mkpath(QFileInfo(dst).absolutePath());
-        if (QFileInfo::exists(dst))
+        if (QFileInfo::exists(dst) || QFileInfo(dst).isSymLink())
             QFile::remove(dst);
         if (!QFile::copy(src, dst)) {
             qCritical() << "Failed to install catalogue file" << dst;
