@@ -27,6 +27,11 @@ bool setModified(const QString &path, const QDateTime &time = QDateTime());
 // the file cannot be read or holds no JSON object.
 QJsonValue fileJsonValue(const QString &path, const QString &key);
 
+// The largest order file read (about 30,000 items); anything larger is
+// refused before it is read, so a stray huge file costs neither minutes nor
+// gigabytes.
+constexpr qint64 kMaxOrderFileSize = 24 * 1024 * 1024;
+
 // Parses file content as a JSON document (null when it is not one).
 QJsonDocument parseJsonDocument(const QByteArray &bytes);
 

@@ -101,6 +101,10 @@ void SavedOrders::loadFolder(List list, int state)
             qCritical() << "Couldn't open order." << info.absoluteFilePath();
             continue;
         }
+        if (f.size() > kMaxOrderFileSize) {
+            qCritical() << "Order file too large:" << info.absoluteFilePath();
+            continue;
+        }
         const QJsonDocument doc = parseJsonDocument(f.readAll());
         if (!doc.isObject()) {
             qCritical() << "!Invalid file, getSavedItems() loadDoc" << info.absoluteFilePath();
