@@ -95,6 +95,8 @@ void SavedOrders::loadFolder(List list, int state)
 {
     const QDir folder(AppContext::stateFolder(state));
     const QFileInfoList files = folder.entryInfoList(QDir::Files, QDir::Name);
+    QList<SavedItem *> rows;
+    rows.reserve(files.size());
     for (const QFileInfo &info : files) {
         QFile f(info.absoluteFilePath());
         if (!f.open(QIODevice::ReadOnly)) {
@@ -114,8 +116,9 @@ void SavedOrders::loadFolder(List list, int state)
             qWarning() << "Skipped the leftover of an interrupted save" << info.absoluteFilePath();
             continue;
         }
-        m_models[list]->append(new SavedItem(info.fileName(), state, doc.object(), info.lastModified()));
+        rows.append(new SavedItem(info.fileName(), state, doc.object(), info.lastModified()));
     }
+    m_models[list]->append(rows);
 }
 
 void SavedOrders::sortList(List list)

@@ -41,6 +41,8 @@ int installFrom(const QString &source, QStringList *skipped = nullptr);
 // Base names of the "*.csv" files (files only) in a folder, in the order
 // the file system gives them; empty for a missing folder.
 QStringList csvBaseNames(const QString &folder);
+// Forgets the folder listings kept by csvBaseNames (a catalogue update).
+void dropFolderCache();
 
 // prod.ini of one product; a missing file gives the defaults.
 struct ProductSettings
