@@ -13,8 +13,11 @@ bool ServerProcess::start(const QString &program, const QStringList &args, const
     m_tag = tag + ' ';
     m_process.start(program, args);
     QDeadlineTimer deadline(30000);
-    while (m_port == 0 && !deadline.hasExpired() && m_process.waitForReadyRead(1000))
-        readLines();
+    // a slow start on a busy machine is no failure: wait out the deadline
+    while (m_port == 0 && !deadline.hasExpired() && m_process.state() != QProcess::NotRunning) {
+        if (m_process.waitForReadyRead(1000))
+            readLines();
+    }
     if (m_port == 0) {
         m_error = program + QStringLiteral(" did not report its port: ") + m_process.errorString() + ' '
                   + QString::fromLocal8Bit(m_process.readAllStandardError());
