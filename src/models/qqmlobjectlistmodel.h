@@ -366,7 +366,13 @@ private:
 
     void releaseSlot(QObject *item)
     {
-        delete m_relays.take(item);   // its connections go with it
+        // erase() rather than take(): take() may shrink and rehash the table
+        // at every removal, which costs a whole pass when a list is cleared
+        const auto it = m_relays.find(item);
+        if (it == m_relays.end())
+            return;
+        delete it.value();   // its connections go with it
+        m_relays.erase(it);
     }
 
     void dereferenceItem(T *item)
