@@ -8,6 +8,7 @@
 #include "cloud/cloudreply.h"
 #include "cloud/mailsender.h"
 #include "cloud/qamazonconnection.h"
+#include "pricing/csvtable.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -808,6 +809,7 @@ bool CloudComms::unzipData(const QString &name, const QString &zipPath)
     if (!removeTree(old))
         qWarning() << "Failed to removeDir" << old;
     QFile::remove(zipPath);
+    CsvTable::dropCache();   // tables read before the update are stale
     return true;
 }
 
