@@ -116,6 +116,8 @@ CloudComms::CloudComms(VexaOrder *order, QObject *parent)
     : QObject(parent)
     , m_order(order)
 {
+    connect(this, &CloudComms::orderPosted, this, &CloudComms::_postNextOrder, Qt::QueuedConnection);
+    fetchTransfers = [this] { getTransfers(); };
     CloudCredentials creds;
     m_credentialMessage = creds.decipher(CloudCredentials::controllerBlock());
     if (!m_credentialMessage.isEmpty()) {
@@ -140,6 +142,11 @@ CloudComms::CloudComms(VexaOrder *order, QObject *parent)
 }
 
 CloudComms::~CloudComms() = default;
+
+QString CloudComms::supportAddress()
+{
+    return supportEmail();
+}
 
 bool CloudComms::haveConnection()
 {
