@@ -2,6 +2,8 @@
 
 #include "appcontext.h"
 #include "appsettings.h"
+#include "business/businessitem.h"
+#include "business/businessmanager.h"
 #include "models/comboboxmodel.h"
 #include "models/qqmlobjectlistmodel.h"
 #include "orders/optiongroup.h"
@@ -24,9 +26,10 @@ void registerInterfaceTypes()
     qmlRegisterType<OptionGroup>("VexaOrder", 1, 0, "OptionGroup");
     qmlRegisterUncreatableType<SavedOrders>("SavedOrders", 1, 0, "SavedOrders", notCreatable);
     qmlRegisterUncreatableType<SavedItem>("SavedOrders", 1, 0, "SavedItem", notCreatable);
+    qmlRegisterType<BusinessManager>("VexaOrder", 1, 0, "BusinessManager");
+    qmlRegisterType<BusinessItem>("VexaOrder", 1, 0, "BusinessItem");
     // Types still to land as their classes are written:
-    //  VexaOrder: DownloadManager, BusinessManager, BusinessItem, StaffManager,
-    //             StaffItem
+    //  VexaOrder: DownloadManager, StaffManager, StaffItem
     //  vexa.drive: DCloudComms
 }
 

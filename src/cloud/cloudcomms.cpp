@@ -3,6 +3,7 @@
 #include "app/appcontext.h"
 #include "app/appsettings.h"
 #include "app/textcipher.h"
+#include "business/businessconfig.h"
 #include "cloud/cloudcredentials.h"
 #include "cloud/cloudreply.h"
 #include "cloud/mailsender.h"
@@ -118,6 +119,11 @@ CloudComms::CloudComms(VexaOrder *order, QObject *parent)
 {
     connect(this, &CloudComms::orderPosted, this, &CloudComms::_postNextOrder, Qt::QueuedConnection);
     fetchTransfers = [this] { getTransfers(); };
+    // The business configuration is read now and after every configuration
+    // download that brought new files.
+    loadBusinessConfig();
+    connect(this, &CloudComms::businessConfigUpdated, this, [] { loadBusinessConfig(); });
+
     CloudCredentials creds;
     m_credentialMessage = creds.decipher(CloudCredentials::controllerBlock());
     if (!m_credentialMessage.isEmpty()) {

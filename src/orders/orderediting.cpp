@@ -2,6 +2,7 @@
 // and the customer block.
 
 #include "app/appcontext.h"
+#include "business/businesslookup.h"
 #include "documents/orderhtml.h"
 #include "models/qqmlobjectlistmodel.h"
 #include "models/qqmlvariantlistmodel.h"
@@ -39,8 +40,13 @@ void VexaOrder::newOrder()
 {
     clear();
     set_orderID(newOrderID());
-    // With a single business account its name goes into the order's
-    // properties ("AccountName") once business accounts are available.
+    // With a single business account there is nothing to choose.
+    const QStringList accounts = businessNames();
+    if (accounts.size() == 1) {
+        QVariantMap props = properties();
+        props.insert(QStringLiteral("AccountName"), accounts.first());
+        set_properties(props);
+    }
     set_confirmed(true);
 }
 

@@ -222,6 +222,11 @@ private slots:
                                                << "A1:1 B1:1" << QStringList{"posted/A1", "posted/B1"} << true;
         QTest::newRow("transfer cannot be stored") << "xfer" << 1 << QStringList{"Service Unavailable"}
                                                    << "" << QStringList{"post/A1", "post/B1", "xfer/X1"} << false;
+        QTest::newRow("no edi.cfg") << "no edi" << 1
+                                    << QStringList{"Missing configuration file (edi.cfg). Try logging out and back in or contact support."}
+                                    << "" << QStringList{"post/A1", "post/B1"} << false;
+        QTest::newRow("portal on, no address") << "edi no address" << 1 << QStringList{"missing ediAddress"}
+                                               << "" << QStringList{"post/A1", "post/B1"} << false;
         QTest::newRow("no connection") << "offline" << 1 << QStringList{"You are not connected to the internet"}
                                        << "" << QStringList{"post/A1", "post/B1"} << false;
         QTest::newRow("Cancel") << "cancel" << 1 << QStringList{""} << "A1:1" << QStringList{"post/B1", "posted/A1"} << false;
@@ -260,6 +265,10 @@ private slots:
             queue("xfer", "X1", "2");
             m_s3.failPuts("/xfer/");
         }
+        if (fault == "no edi")
+            QVERIFY(QFile::remove(AppContext::cfgFolder + "/edi.cfg"));
+        if (fault == "edi no address")
+            QVERIFY(TestEnv::writeFile(AppContext::cfgFolder + "/edi.cfg", "[General]\nediEnabled=true\nediScheme=ftp\n"));
         if (fault == "offline")
             AppContext::userSettings()->setValue("inetProbeUrl_s", "http://127.0.0.1:1/");
         if (fault.startsWith("cancel")) {

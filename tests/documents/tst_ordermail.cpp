@@ -8,7 +8,9 @@
 #include "orders/vexaorder.h"
 #include "testenv.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <QProcess>
 #include <QtTest>
 #include <memory>
 
@@ -21,6 +23,7 @@ private slots:
     void senderName();
     void composed_data();
     void composed();
+    void commandLine();
 };
 
 void TestOrderMail::senderName_data()
@@ -116,6 +119,62 @@ void TestOrderMail::composed()
     QCOMPARE(parsed.lines.last(),
              uploadId.isEmpty() ? QString("Pre-assembled: true") : "Upload ID: Shutter_" + uploadId + ".xml");
     QVERIFY(!confirmation.html.contains("OLD1"));
+}
+
+// `lattica-cli order html` and `order mail` print what the program makes and
+// leave every file alone.
+void TestOrderMail::commandLine()
+{
+    std::unique_ptr<QTemporaryDir> data(TestEnv::freshDataFolder());
+    appSettings *user = AppContext::userSettings();
+    user->setValue("ordersemail", "orders@supplier.example");
+    user->setValue("emailconf_s", "conf@shop.example");
+    user->setValue("attachXml_b", true);
+    user->setValue("attachLta_b", true);
+    user->sync();
+    const QByteArray content = TestEnv::readFile(TestEnv::sourcePath("tests/orders/data/full_roundtrip/input.json"));
+    const QString file = data->filePath("incoming/order.json");
+    const QString posted = AppContext::stateFolder(VexaOrder::Posted) + "Q1000";
+    QVERIFY(TestEnv::writeFile(file, content) && TestEnv::writeFile(posted, content));
+    VexaOrder order;
+    QVERIFY(order.readOrderFile(file));
+
+    auto run = [&data](const QStringList &args, int *exit) {
+        QProcess cli;
+        cli.start(LTA_BINARY_DIR "/src/lattica-cli", QStringList{"order"} + args.mid(0, 1)
+                                                        + QStringList{"--data", data->path()} + args.mid(1));
+        cli.waitForFinished(60000);
+        *exit = cli.exitCode();
+        return QString::fromUtf8(cli.readAllStandardOutput());
+    };
+    int exit = -1;
+    const QString document = run({"html", file}, &exit);
+    QCOMPARE(exit, 0);
+    QCOMPARE(document, orderHtml(order, true) + "\n");
+    QVERIFY(parseHtml(document).lines.contains("EXCLUDED FROM ORDER"));
+    QCOMPARE(run({"html", "--supplier", "Q1000"}, &exit), orderHtml(order, false) + "\n");
+    QCOMPARE(exit, 0);
+
+    const QJsonObject mails = QJsonDocument::fromJson(run({"mail", "Q1000"}, &exit).toUtf8()).object();
+    QCOMPARE(exit, 0);
+    const QJsonObject supplier = mails.value("supplier").toObject(), confirmation = mails.value("confirmation").toObject();
+    QCOMPARE(supplier.value("to").toString(), QString("orders@supplier.example"));
+    QCOMPARE(supplier.value("from").toString(), QString("Main <conf@shop.example>"));
+    QCOMPARE(supplier.value("subject").toString(), QString("Lattica Order from: Main Ref: REF-9"));
+    QCOMPARE(supplier.value("html").toString(), orderHtml(order, false));
+    QCOMPARE(supplier.value("attachments").toArray(), QJsonArray()); // no upload in this step
+    QCOMPARE(confirmation.value("to").toString(), QString("conf@shop.example"));
+    QCOMPARE(confirmation.value("replyTo").toString(), QString());
+    QCOMPARE(confirmation.value("html").toString(), orderHtml(order, false));
+    QCOMPARE(confirmation.value("attachments").toArray(), QJsonArray({posted + ";Q1000.lta"}));
+
+    QCOMPARE(TestEnv::readFile(file), content);
+    QCOMPARE(TestEnv::readFile(posted), content);
+    QVERIFY(!QFile::exists(AppContext::ordersFolder + "Q1000") && !QFile::exists(AppContext::dataFolder + "/print"));
+    run({"mail", "NOPE"}, &exit);
+    QCOMPARE(exit, 1);
+    run({"html", "a", "b"}, &exit);
+    QCOMPARE(exit, 2);
 }
 
 QTEST_MAIN(TestOrderMail)
