@@ -28,9 +28,12 @@ QVariant setting(const QString &key, const QVariant &def = QVariant())
 void CloudComms::stopPosting()
 {
     // The task runner clears its own flag when it stops; posting keeps one
-    // of its own so a task run cannot undo a Cancel.
+    // of its own so a task run cannot undo a Cancel. A running task queue
+    // stops too; with none running the flag would only drop the next
+    // queued task.
     m_postStop = true;
-    m_stop = true;
+    if (m_busy)
+        m_stop = true;
 }
 
 VexaOrder *CloudComms::postingOrder()

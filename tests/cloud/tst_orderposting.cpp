@@ -422,6 +422,17 @@ private slots:
         }
     }
 
+    // A Cancel with no task running leaves the task queue working.
+    void cancelLeavesTasks()
+    {
+        CloudComms comms(nullptr);
+        comms.stopPosting();
+        QSignalSpy results(&comms, &CloudComms::asyncResult);
+        comms.queueTask(CloudComms::TaskStaffCheck);
+        QCOMPARE(results.size(), 1);
+        QCOMPARE(results.first().first().toString(), QString());
+    }
+
     void logs()
     {
         CloudComms comms(nullptr);
