@@ -10,12 +10,10 @@
 #include "orders/vexaorder.h"
 #include "singleapplication.h"
 
-#include <QFileSelector>
+#include <QDir>
 #include <QFont>
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
-#include <QQmlContext>
-#include <QQmlFileSelector>
 #include <QQuickStyle>
 #include <QQuickWindow>
 #include <QScreen>
@@ -36,6 +34,13 @@ QString screenshotTarget(const QStringList &args)
     return at > 0 ? args.value(at + 1) : QString();
 }
 
+// "--screens DIR ORDERID": one picture per screen, showing that order.
+QStringList screensRequest(const QStringList &args)
+{
+    const int at = args.indexOf(QStringLiteral("--screens"));
+    return at > 0 ? args.mid(at + 1, 2) : QStringList();
+}
+
 // The first argument after the program name that is not one of our options.
 QString fileArgument(const QStringList &args)
 {
@@ -44,33 +49,75 @@ QString fileArgument(const QStringList &args)
             ++i;
             continue;
         }
+        if (args.at(i) == QLatin1String("--screens")) {
+            i += 2;
+            continue;
+        }
         return args.at(i);
     }
     return QString();
 }
 
-void takeScreenshot(QQmlApplicationEngine &engine, const QString &target)
+QQuickWindow *mainWindow(QQmlApplicationEngine &engine)
 {
-    QQuickWindow *window = nullptr;
     const auto roots = engine.rootObjects();
     for (QObject *o : roots)
-        if ((window = qobject_cast<QQuickWindow *>(o)))
-            break;
+        if (auto window = qobject_cast<QQuickWindow *>(o))
+            return window;
+    return nullptr;
+}
+
+bool grabWindow(QQuickWindow *window, const QString &target)
+{
     if (!window || !window->screen()) {
         std::fprintf(stderr, "lattica: no window to take a picture of\n");
-        QCoreApplication::exit(1);
-        return;
+        return false;
     }
     // Under the software backend grabWindow() of the window is empty; the
     // screen's grab of the window gives the real pixels.
     const QImage shot = window->screen()->grabWindow(window->winId()).toImage();
     if (shot.isNull() || !shot.save(target)) {
         std::fprintf(stderr, "lattica: could not write %s\n", qPrintable(target));
+        return false;
+    }
+    qInfo() << "screenshot written to" << target;
+    return true;
+}
+
+void takeScreenshot(QQmlApplicationEngine &engine, const QString &target)
+{
+    QCoreApplication::exit(grabWindow(mainWindow(engine), target) ? 0 : 1);
+}
+
+// Shows each screen in turn with the given order loaded and takes its picture.
+void takeScreens(QQmlApplicationEngine &engine, VexaOrder *order, const QString &folder, const QString &orderId,
+                 int step = 0)
+{
+    static const QStringList states{QStringLiteral("Home"), QStringLiteral("Customer"), QStringLiteral("Capture")};
+    QQuickWindow *window = mainWindow(engine);
+    QObject *group = window ? window->property("stateGroup").value<QObject *>() : nullptr;
+    if (!group) {
+        std::fprintf(stderr, "lattica: no screens to show\n");
         QCoreApplication::exit(1);
         return;
     }
-    qInfo() << "screenshot written to" << target;
-    QCoreApplication::exit(0);
+    if (step > 0 && !grabWindow(window, QDir(folder).filePath(states.at(step - 1) + QStringLiteral(".png")))) {
+        QCoreApplication::exit(1);
+        return;
+    }
+    if (step == states.size()) {
+        QCoreApplication::exit(0);
+        return;
+    }
+    if (step == 1 && !order->loadOrder(orderId, VexaOrder::UnKnown, false)) {
+        std::fprintf(stderr, "lattica: order %s not found\n", qPrintable(orderId));
+        QCoreApplication::exit(1);
+        return;
+    }
+    group->setProperty("state", states.at(step));
+    QTimer::singleShot(700, &engine, [&engine, order, folder, orderId, step] {
+        takeScreens(engine, order, folder, orderId, step + 1);
+    });
 }
 
 } // namespace
@@ -99,11 +146,12 @@ int runLattica(int argc, char *argv[])
 
     const QStringList args = QCoreApplication::arguments();
     const QString screenshot = screenshotTarget(args);
+    const QStringList screens = screensRequest(args);
     const QString importFile = fileArgument(args);
     // A later start hands its order file to the running copy and leaves.
     // (A screenshot run is a throw-away copy and never joins the guard.)
     std::unique_ptr<SingleApplication> single;
-    if (screenshot.isEmpty()) {
+    if (screenshot.isEmpty() && screens.isEmpty()) {
         single = std::make_unique<SingleApplication>(
             true, SingleApplication::User | SingleApplication::ExcludeAppPath, 100);
         if (single->isSecondary()) {
@@ -138,16 +186,7 @@ int runLattica(int argc, char *argv[])
     };
     auto savedOrders = std::make_unique<SavedOrders>();
     auto engine = std::make_unique<QQmlApplicationEngine>();
-    auto selector = new QQmlFileSelector(engine.get(), engine.get());
-    selector->setExtraSelectors({QStringLiteral("LT")});
-
-    savedOrders->setContextProperties(engine->rootContext());
-    order->setContextProperties(engine->rootContext());
-    setCommonContextProperties(engine->rootContext());
-    engine->rootContext()->setContextProperty(QStringLiteral("_myOrder"), order.get());
-    engine->rootContext()->setContextProperty(QStringLiteral("vexaData"), cloud.get());
-    engine->rootContext()->setContextProperty(QStringLiteral("cloudComms"), cloud.get());
-    registerInterfaceTypes();
+    publishInterface(engine.get(), order.get(), cloud.get(), savedOrders.get());
 
     engine->load(QUrl(QStringLiteral("qrc:/main.qml")));
     if (engine->rootObjects().isEmpty())
@@ -163,6 +202,12 @@ int runLattica(int argc, char *argv[])
     if (!screenshot.isEmpty()) {
         // Give the scene a moment to lay out and paint before grabbing it.
         QTimer::singleShot(800, &app, [&engine, screenshot] { takeScreenshot(*engine, screenshot); });
+    }
+
+    if (screens.size() == 2) {
+        QTimer::singleShot(800, &app, [&engine, &order, screens] {
+            takeScreens(*engine, order.get(), screens.at(0), screens.at(1));
+        });
     }
 
     const int rc = app.exec();

@@ -4,6 +4,8 @@
 #include "appsettings.h"
 #include "business/businessitem.h"
 #include "business/businessmanager.h"
+#include "cloud/cloudcomms.h"
+#include "screentools.h"
 #include "models/comboboxmodel.h"
 #include "models/qqmlobjectlistmodel.h"
 #include "orders/optiongroup.h"
@@ -12,11 +14,19 @@
 #include "orders/vexaorder.h"
 #include "orders/vexaorderitem.h"
 
+#include <QFile>
+#include <QFontDatabase>
 #include <QQmlContext>
+#include <QQmlEngine>
+#include <QQmlFileSelector>
 #include <QtQml>
 
 void registerInterfaceTypes()
 {
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
     const QString notCreatable = QStringLiteral("!!");
     qmlRegisterUncreatableType<VexaOrder>("VexaOrder", 1, 0, "VexaOrder", notCreatable);
     qmlRegisterUncreatableType<VexaOrderItem>("VexaOrder", 1, 0, "VexaOrderItem", notCreatable);
@@ -44,4 +54,44 @@ void setCommonContextProperties(QQmlContext *context)
     context->setContextProperty(QStringLiteral("lta_ver"), LTA_VERSION_NUMBER);
     context->setContextProperty(QStringLiteral("QT_SCALE_FACTOR"),
                                 QString::fromLocal8Bit(qgetenv("QT_SCALE_FACTOR")));
+}
+
+namespace {
+// The icon font comes from the system's font package.
+QString iconFontFamily()
+{
+    static QString family;
+    if (!family.isEmpty())
+        return family;
+    const QString path = QStringLiteral("/usr/share/fonts/truetype/font-awesome/fontawesome-webfont.ttf");
+    const int id = QFile::exists(path) ? QFontDatabase::addApplicationFont(path) : -1;
+    if (id < 0) {
+        qWarning() << "icon font not found:" << path;
+        return QStringLiteral("FontAwesome");
+    }
+    family = QFontDatabase::applicationFontFamilies(id).value(0);
+    return family;
+}
+} // namespace
+
+ScreenTools *publishInterface(QQmlEngine *engine, VexaOrder *order, CloudComms *cloud, SavedOrders *savedOrders)
+{
+    registerInterfaceTypes();
+    auto selector = new QQmlFileSelector(engine, engine);
+    selector->setExtraSelectors({QStringLiteral("LT")});
+    engine->addImportPath(QStringLiteral("qrc:/"));
+
+    QQmlContext *context = engine->rootContext();
+    savedOrders->setContextProperties(context);
+    order->setContextProperties(context);
+    setCommonContextProperties(context);
+    context->setContextProperty(QStringLiteral("_myOrder"), order);
+    context->setContextProperty(QStringLiteral("vexaData"), cloud);
+    context->setContextProperty(QStringLiteral("cloudComms"), cloud);
+    context->setContextProperty(QStringLiteral("iconFontFamily"), iconFontFamily());
+
+    auto tools = new ScreenTools(&order->roomNamesCBModel(), engine);
+    tools->loadRoomNames();
+    context->setContextProperty(QStringLiteral("screenTools"), tools);
+    return tools;
 }

@@ -18,10 +18,13 @@ bool ServerProcess::start(const QString &program, const QStringList &args, const
     m_pending.clear();
     m_process.start(program, args);
     QDeadlineTimer deadline(30000);
-    // a loaded machine may take more than a second to start node
-    while (m_port == 0 && !deadline.hasExpired() && m_process.state() != QProcess::NotRunning) {
-        m_process.waitForReadyRead(1000);
-        readLines();
+    // A loaded machine can keep a server quiet for more than a second; only
+    // the deadline or the server's end stops the wait.
+    while (m_port == 0 && !deadline.hasExpired()) {
+        if (m_process.waitForReadyRead(1000))
+            readLines();
+        else if (m_process.state() == QProcess::NotRunning)
+            break;
     }
     if (m_port == 0) {
         m_error = program + QStringLiteral(" did not report its port: ") + m_process.errorString() + ' '

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+#include <QVariantMap>
+
+class ComboBoxModel;
+
+// What the screens need beyond the order itself: the survey's typing and
+// assembly rules, the business's room names and the last file error.
+// Published to the interface as "screenTools".
+class ScreenTools : public QObject
+{
+    Q_OBJECT
+public:
+    explicit ScreenTools(ComboBoxModel *roomNames, QObject *parent = nullptr);
+
+    // The rooms offered when the business has not saved its own list.
+    static QStringList defaultRoomNames();
+    // Fills the room-name choices from "rms_sl" and ends them with "add..."
+    // (again after the settings screen saved the list).
+    Q_INVOKABLE void loadRoomNames();
+
+    // {text, panels, tposts, cpanels, astragal} of typed panel configuration.
+    Q_INVOKABLE QVariantMap panelLayout(const QString &typed, bool cafe, bool microMini, bool transom) const;
+    // {ticked: 0 none / 1 pre-assembled / 2 flat-pack, preAllowed, flatAllowed}
+    Q_INVOKABLE QVariantMap assembly(int width, int height, bool widthEdited, int current) const;
+    // A room named on the survey joins the business's list; false for a
+    // name that is blank once trimmed.
+    Q_INVOKABLE bool addRoomName(const QString &name);
+    // Why the last order file operation failed (empty after a success).
+    Q_INVOKABLE QString lastFileError() const;
+
+private:
+    ComboBoxModel *m_roomNames;
+};

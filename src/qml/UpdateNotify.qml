@@ -1,0 +1,108 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+import QtQuick.Layouts 1.15
+import QtWebView 1.1
+import CustomStyles 1.0
+import "comps"
+
+// News and the offer of a newer version.
+Popup {
+    id: popup
+    objectName: "newsPopup"
+    signal shutdown()
+    readonly property bool newVersion: lta_ver < Number(localSettings.value("currver", 0))
+    property string heading: localSettings.value("notifytitle", "News")
+    property QtObject downloader: mainWindow.downloadManager
+    modal: true
+    x: parent ? (parent.width - width) / 2 : 0
+    y: 0
+    width: Math.min(440, parent ? parent.width : 440)
+    height: Math.min(500, parent ? parent.height : 500)
+    closePolicy: Popup.NoAutoClose
+
+    function tryClose() {
+        var currver = Number(localSettings.value("currver", 0))
+        if (Style.touchScreen && Math.floor(lta_ver / 10000) < Math.floor(currver / 10000)) {
+            heading = "Your current version is no longer supported."
+            return
+        }
+        if (newVersion && staticSettings.value("mustupdate_b", true) === true && Style.touchScreen)
+            return
+        localSettings.setValue("prevnotifyid", localSettings.value("notifyid", ""))
+        close()
+    }
+
+    function update() {
+        if (Style.touchScreen) {
+            Qt.openUrlExternally(staticSettings.value(Qt.platform.os === "ios" ? "iosapp_s" : "andapp_s", ""))
+            return
+        }
+        if (!downloader)
+            return
+        downloader.append(localSettings.value("installurl", "") + (Qt.platform.os === "osx" ? ".pkg" : ".exe"))
+        updateButton.enabled = false
+    }
+
+    Connections {
+        target: popup.downloader
+        ignoreUnknownSignals: true
+        function onShutdown() { popup.shutdown() }
+    }
+
+    contentItem: ColumnLayout {
+        spacing: 6
+        RowLayout {
+            Label {
+                text: popup.heading
+                font.bold: true
+                font.pixelSize: Style.largeSize
+                Layout.fillWidth: true
+                wrapMode: Text.Wrap
+            }
+            HelpButton {
+                objectName: "newsClose"
+                glyph: Style.iconClose
+                onClicked: popup.tryClose()
+            }
+        }
+        RowLayout {
+            ToolButton { text: "<"; ToolTip.text: "Back"; ToolTip.visible: hovered
+                         onClicked: if (web.item) web.item.goBack() }
+            ToolButton { text: ">"; ToolTip.text: "Foreward"; ToolTip.visible: hovered
+                         onClicked: if (web.item) web.item.goForward() }
+            ToolButton { text: "\u21bb"; ToolTip.text: "Reload"; ToolTip.visible: hovered
+                         onClicked: if (web.item) web.item.reload() }
+            ToolButton { text: "\u2197"; ToolTip.text: "Open in a web browser"; ToolTip.visible: hovered
+                         onClicked: Qt.openUrlExternally(web.url) }
+        }
+        Loader {
+            id: web
+            readonly property string url: localSettings.value("notifyurl", "https://lattica.app/news")
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            active: popup.opened
+            sourceComponent: WebView { url: web.url }
+        }
+        Label {
+            Layout.fillWidth: true
+            wrapMode: Text.Wrap
+            text: popup.newVersion ? localSettings.value("newvertxt", "A new version is available.")
+                                   : "Your installed version:  " + lta_version
+        }
+        Button {
+            id: updateButton
+            text: "Update..."
+            visible: popup.newVersion
+            onClicked: popup.update()
+        }
+        Label {
+            visible: !updateButton.enabled
+            text: Style.apptitle + " will close when the download is complete"
+        }
+        Label {
+            visible: popup.downloader !== null && String(popup.downloader.error || "") !== ""
+            color: "red"
+            text: popup.downloader ? String(popup.downloader.error || "") : ""
+        }
+    }
+}

@@ -1,0 +1,269 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+import QtTest 1.2
+
+WindowTestCase {
+    name: "Capture"
+
+    function startOrder() {
+        registered()
+        openWindow()
+        compare(window.stateGroup.state, "Home")
+        child("newOrderButton").clicked()
+        compare(window.stateGroup.state, "Customer")
+        verify(_myOrder.orderID !== "")
+        return window.addressScreen
+    }
+
+    function pickRoom(capture, name) {
+        tryCompare(capture.roomDialog, "opened", true)
+        var list = roomNamesCBModel.comboList
+        if (list.indexOf(name) >= 0) {
+            capture.roomDialog.combo.currentIndex = list.indexOf(name)
+            capture.roomDialog.accept()
+            return
+        }
+        capture.roomDialog.combo.currentIndex = list.length - 1   // "add..."
+        capture.roomDialog.accept()
+        var dialog = capture.newRoomDialog
+        tryCompare(dialog, "opened", true)
+        dialog.name = "   "
+        verify(!dialog.standardButton(Dialog.Ok).enabled, "a blank room name is refused")
+        dialog.name = " " + name + " "
+        verify(dialog.standardButton(Dialog.Ok).enabled)
+        dialog.accept()
+    }
+
+    function setSize(capture, width, height) {
+        typeInto(capture.widthField, String(width))
+        typeInto(capture.heightField, String(height))
+    }
+
+    function test_wholeCapture() {
+        var address = startOrder()
+        var id = _myOrder.orderID
+        typeInto(address.orderRefField, "REF-42")
+        address.customerField.text = "John Smith\n1 High Street\nTownley\nAB1 2CD\n01234 567890\njohn@example.com"
+        address.customerField.editingFinished()
+        compare(address.emailField.text, "john@example.com")
+        address.phoneField.text = "07700 900000"
+        address.phoneField.editingFinished()
+        address.notesField.text = "Gate code 12"
+        verify(address.nextButton.enabled)
+        address.nextButton.clicked()
+        compare(window.stateGroup.state, "Capture")
+
+        var capture = window.captureScreen
+        pickRoom(capture, "Kitchen")
+        compare(_myOrder.currentRoom, "Kitchen")
+        setSize(capture, 1200, 1300)
+        typeInto(capture.panelField, "lrtlr")
+        compare(capture.panelField.text, "LRTLR")
+        compare(capture.layout.panels, 4)
+        compare(capture.tpostRepeater.count, 1)
+        compare(capture.layout.astragal, true)
+        typeInto(capture.tpostRepeater.itemAt(0), "600")
+
+        capture.newRoomButton.clicked()
+        pickRoom(capture, "Loft Room")
+        compare(_myOrder.currentRoom, "Loft Room")
+        verify(iniSettings.value("rms_sl").indexOf("Loft Room") >= 0, "a new room joins the business's list")
+        setSize(capture, 2700, 1000)
+        verify(capture.flatPack.checked)
+        verify(!capture.preAssembled.enabled)
+        compare(orderItemsModel.count, 2)
+
+        // leaving the survey saves; the file holds what was typed
+        window.stateGroup.state = "Home"
+        var file = testTools.readOrder(testTools.ordersFolder() + id)
+        compare(file.manOrderID, "REF-42")
+        compare(file.custEmail, "john@example.com")
+        compare(file.custPhone, "07700 900000")
+        compare(file.orderNotes, "Gate code 12")
+        compare(file.items.length, 2)
+        var kitchen = file.items[0].room === "Kitchen" ? file.items[0] : file.items[1]
+        var loft = file.items[0].room === "Kitchen" ? file.items[1] : file.items[0]
+        compare(kitchen.width, 1200)
+        compare(kitchen.data.PanelConfig, "LRTLR")
+        compare(Number(kitchen.data.TPost1), 600)
+        compare(loft.width, 2700)
+        compare(loft.data.Flatpack, true)
+
+        // cleared and opened again, every field comes back
+        _myOrder.clear()
+        verify(_myOrder.loadOrder(id, 0, false))
+        window.stateGroup.state = "Customer"
+        address = window.addressScreen
+        compare(address.orderRefField.text, "REF-42")
+        compare(address.emailField.text, "john@example.com")
+        compare(address.phoneField.text, "07700 900000")
+        compare(address.notesField.text, "Gate code 12")
+        verify(address.customerField.text.indexOf("John Smith") === 0)
+        window.stateGroup.state = "Capture"
+        capture = window.captureScreen
+        capture.selectRoom("Kitchen")
+        compare(capture.widthField.text, "1200")
+        compare(capture.heightField.text, "1300")
+        compare(capture.panelField.text, "LRTLR")
+        compare(capture.tpostRepeater.itemAt(0).text, "600")
+        capture.selectRoom("Loft Room")
+        compare(capture.widthField.text, "2700")
+        verify(capture.flatPack.checked)
+    }
+
+    function test_closeKeepsTyping() {
+        var address = startOrder()
+        var id = _myOrder.orderID
+        typeInto(address.orderRefField, "CLOSE-1")
+        address.customerField.text = "Jane Doe\n2 Low Road"
+        address.notesField.text = "typed just now"
+        testTools.closeWindow(window)
+        var file = testTools.readOrder(testTools.ordersFolder() + id)
+        compare(file.manOrderID, "CLOSE-1")
+        verify(String(file.custAddr).indexOf("Jane Doe") === 0)
+        compare(file.orderNotes, "typed just now")
+    }
+
+    // The survey on one item for the typing and size rules.
+    function openSurvey() {
+        startOrder()
+        typeInto(window.addressScreen.orderRefField, "RULES")
+        window.addressScreen.nextButton.clicked()
+        var capture = window.captureScreen
+        pickRoom(capture, "Hall")
+        return capture
+    }
+
+    function test_panelTyping_data() {
+        return [
+            { tag: "lower case with post", typed: "lrtlr", text: "LRTLR", panels: 4, posts: 1, astragal: true },
+            { tag: "custom positions", typed: "LCRTLCR", text: "LCRTLCR", panels: 4, posts: 1, astragal: true },
+            { tag: "T first", typed: "TLR", text: "LR", panels: 2, posts: 0, astragal: true },
+            { tag: "RL", typed: "RL", text: "R", panels: 1, posts: 0, astragal: false },
+            { tag: "R L", typed: "R L", text: "R", panels: 1, posts: 0, astragal: false },
+            { tag: "CL", typed: "CL", text: "", panels: 0, posts: 0, astragal: false },
+            { tag: "LLLL", typed: "LLLL", text: "LLL", panels: 3, posts: 0, astragal: false }
+        ]
+    }
+
+    function test_panelTyping(row) {
+        var capture = openSurvey()
+        typeInto(capture.panelField, row.typed)
+        compare(capture.panelField.text, row.text)
+        compare(capture.layout.panels, row.panels)
+        compare(capture.tpostRepeater.count, row.posts)
+        compare(capture.layout.astragal, row.astragal)
+        compare(_myOrder.getVexaOrderItem().dataMap.PanelConfig, row.text === "" ? undefined : row.text)
+    }
+
+    function test_assembly_data() {
+        return [
+            { tag: "1800 after a width edit", width: 1800, height: 1000, flat: true, pre: true, flatOk: true },
+            { tag: "2700 wide", width: 2700, height: 1000, flat: true, pre: false, flatOk: true },
+            { tag: "2000 x 2000", width: 2000, height: 2000, flat: true, pre: false, flatOk: true },
+            { tag: "1000 x 1000", width: 1000, height: 1000, flat: false, pre: true, flatOk: false }
+        ]
+    }
+
+    function test_assembly(row) {
+        var capture = openSurvey()
+        typeInto(capture.heightField, String(row.height))
+        typeInto(capture.widthField, String(row.width))
+        compare(capture.flatPack.checked, row.flat)
+        compare(capture.preAssembled.enabled, row.pre)
+        compare(capture.flatPack.enabled, row.flatOk)
+        compare(_myOrder.getVexaOrderItem().dataMap.Flatpack === true, row.flat)
+    }
+
+    function test_removeLastItemClearsForm() {
+        var capture = openSurvey()
+        capture.removeButton.clicked()
+        tryCompare(capture.removeConfirm, "opened", true)
+        capture.removeConfirm.accept()
+        compare(_myOrder.currentRoom, "")
+        compare(orderItemsModel.count, 0)
+        verify(!capture.dataArea.visible)
+    }
+
+    function choose(combo, text) {
+        var at = combo.model.indexOf(text)
+        verify(at >= 0, text + " offered")
+        combo.currentIndex = at
+        combo.chosen()
+    }
+
+    function test_frameAndBuildoutRules() {
+        // the sample order's items carry the sample catalogue's option groups
+        registered()
+        var sample = testTools.readOrder(testTools.sourcePath("data/sample-order.json"))
+        verify(testTools.writeOrder(testTools.ordersFolder() + sample.orderID, sample))
+        openWindow()
+        verify(_myOrder.loadOrder(sample.orderID, 0, false))
+        window.stateGroup.state = "Capture"
+        var capture = window.captureScreen
+        capture.selectRoom("Kitchen")
+        verify(capture.styleCombo.present)
+        choose(capture.styleCombo, "Full Height")
+        verify(capture.frameStyleCombo.enabled)
+        choose(capture.frameStyleCombo, "Classic")
+        verify(!capture.buildoutRow.visible)
+        choose(capture.frameStyleCombo, "Deco Z Frame")
+        verify(capture.buildoutRow.visible)
+
+        choose(capture.buildoutCombo, "Custom")
+        var dialog = capture.buildoutDialog
+        tryCompare(dialog, "opened", true)
+        dialog.sideRepeater.itemAt(0).combo.currentIndex = 1
+        dialog.sideRepeater.itemAt(3).combo.currentIndex = 4
+        dialog.accept()
+        var item = _myOrder.getVexaOrderItem()
+        compare(item.dataMap.CustomBuildout, "L:12mm R: T: B:50mm")
+        compare(item.getOptionGroup("Build Out").description, "Custom")
+        choose(capture.buildoutCombo, "All sides 25mm")
+        compare(item.dataMap.CustomBuildout, undefined)
+    }
+
+    function test_newShutterAndCopyToRoom() {
+        var capture = openSurvey()
+        setSize(capture, 900, 1000)
+        typeInto(capture.panelField, "LTR")
+        typeInto(capture.tpostRepeater.itemAt(0), "450")
+        typeInto(capture.panelField, "LTRTL")
+        compare(capture.tpostRepeater.count, 2)
+        compare(capture.tpostRepeater.itemAt(0).text, "450", "a second post keeps the first one's position")
+        typeInto(capture.panelField, "LR")
+        compare(_myOrder.getVexaOrderItem().dataMap.TPost1, undefined)
+        capture.newShutterButton.clicked()
+        compare(roomItemsModel.count, 2)
+        compare(capture.itemIndex, 1)
+        verify(capture.flatPack.checked, "a new shutter starts as flat-pack")
+        compare(capture.widthField.text, "")
+        capture.selectItem(0)
+        capture.copyItem(false)
+        compare(roomItemsModel.get(1).dataMap.PanelConfig, "LR")
+        compare(capture.itemIndex, 0)
+        compare(capture.panelField.text, "LR")
+    }
+
+    function test_closeOnSurveyKeepsTyping() {
+        var capture = openSurvey()
+        var id = _myOrder.orderID
+        typeInto(capture.widthField, "1111")
+        testTools.closeWindow(window)
+        compare(testTools.readOrder(testTools.ordersFolder() + id).items[0].width, 1111)
+    }
+
+    // a close whose save fails says why before the window goes
+    function test_closeWithFailedSave() {
+        var address = startOrder()
+        var target = testTools.ordersFolder() + _myOrder.orderID
+        typeInto(address.orderRefField, "LOST")
+        verify(testTools.blockPath(target))
+        testTools.closeWindow(window)
+        verify(window.visible)
+        tryCompare(window.messagePopup, "opened", true)
+        window.messagePopup.close()
+        tryCompare(window, "visible", false)
+        verify(testTools.remove(target))
+    }
+}

@@ -1,0 +1,78 @@
+import QtQuick 2.15
+import QtTest 1.2
+
+WindowTestCase {
+    name: "OrderInfo"
+
+    function openOrderInfo() {
+        registered()
+        staticSettings.setValue("users", ["Sam", "Alex"])
+        openWindow()
+        child("newOrderButton").clicked()
+        return window.addressScreen
+    }
+
+    function test_nextNeedsReferenceAndValidEmail() {
+        var address = openOrderInfo()
+        typeInto(address.orderRefField, "AB")
+        verify(!address.nextButton.enabled)
+        typeInto(address.orderRefField, "ABC")
+        verify(address.nextButton.enabled)
+        address.emailField.text = "not an address"
+        address.nextButton.clicked()
+        compare(window.stateGroup.state, "Customer")
+        address.emailField.text = ""
+        address.nextButton.clicked()
+        compare(window.stateGroup.state, "Capture")
+    }
+
+    function test_transfer() {
+        var address = openOrderInfo()
+        var id = _myOrder.orderID
+        typeInto(address.orderRefField, "XFER-1")
+        compare(address.xferCombo.model, ["Alex"])
+        address.xferCombo.currentIndex = 0
+        verify(address.xferButton.enabled)
+
+        // a failed save keeps the screen and the order, and says why
+        var target = testTools.ordersFolder() + id
+        verify(testTools.blockPath(target))
+        address.xferConfirm.accept()
+        compare(window.stateGroup.state, "Customer")
+        compare(_myOrder.orderID, id)
+        tryCompare(findChild(address, "addressMessage"), "opened", true)
+        findChild(address, "addressMessage").close()
+
+        verify(testTools.remove(target))
+        address.xferConfirm.accept()
+        compare(window.stateGroup.state, "SavedOrders")
+        compare(_myOrder.orderID, "")
+        verify(!testTools.exists(target))
+        compare(String(staticSettings.value("xfer", "")), "Alex")
+    }
+
+    function test_failedSaveKeepsTheScreen() {
+        var address = openOrderInfo()
+        var target = testTools.ordersFolder() + _myOrder.orderID
+        typeInto(address.orderRefField, "KEEP-1")
+        verify(testTools.blockPath(target))
+        child("homeButton").clicked()
+        compare(window.stateGroup.state, "Customer")
+        tryCompare(window.messagePopup, "opened", true)
+        window.messagePopup.close()
+        verify(testTools.remove(target))
+        child("homeButton").clicked()
+        compare(window.stateGroup.state, "Home")
+        compare(testTools.readOrder(target).manOrderID, "KEEP-1")
+    }
+
+    // results of the cloud controller show in the screen's message
+    function test_asyncResultShown() {
+        var address = openOrderInfo()
+        vexaData.asyncResult("Address checked")
+        var message = findChild(address, "addressMessage")
+        tryCompare(message, "opened", true)
+        compare(findChild(message.contentItem, "messageText").text, "Address checked")
+        message.close()
+    }
+}
