@@ -5,6 +5,8 @@
 #include "business/businessconfig.h"
 #include "business/businesslookup.h"
 #include "cloud/cloudcomms.h"
+#include "cloud/ediconnection.h"
+#include "documents/uploadtolta.h"
 
 #include <QDebug>
 
@@ -35,9 +37,24 @@ PortalSubmission submitOrderToPortal(CloudComms &comms, const QString &orderPath
         result.message = QStringLiteral("missing EDI values");
         return result;
     }
-    Q_UNUSED(orderPath)
-    Q_UNUSED(accountName)
-    qWarning() << "Portal export requested but not built into this version";
-    result.message = QStringLiteral("Portal export is not available in this version; the order stays queued.");
+    // The account whose code names the upload: the order's business, else
+    // the first account of the business list.
+    QString account = accountForBusinessName(accountName);
+    if (account.isEmpty()) {
+        if (appSettings *shared = AppContext::sharedSettings()) {
+            shared->beginGroup(QStringLiteral("buslist"));
+            account = shared->childKeys().value(0);
+            shared->endGroup();
+        }
+    }
+    UploadToLTA exporter;
+    exporter.setSupplier(SupplierItem{edi.scheme.trimmed(), edi.address.trimmed(), edi.userName, edi.password});
+    const QString error = exporter.upload(orderPath, account);
+    if (!error.isEmpty()) {
+        result.message = error;
+        return result;
+    }
+    result.ok = true;
+    result.uploadId = AppContext::setting(QStringLiteral("ltaUpload")).toString();
     return result;
 }

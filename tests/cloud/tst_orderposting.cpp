@@ -3,11 +3,13 @@
 // injected on either side: no order may be lost, and none mailed twice.
 #include "app/appcontext.h"
 #include "app/appsettings.h"
+#include "app/textcipher.h"
 #include "cloud/cloudcomms.h"
 #include "cloud/cloudcredentials.h"
 #include "cloud/qamazonconnection.h"
 #include "orders/vexaorder.h"
 #include "testenv.h"
+#include "suppliertestservers.h"
 #include "testservers.h"
 
 #include <QJsonArray>
@@ -62,6 +64,7 @@ class TestOrderPosting : public QObject
     Q_OBJECT
     S3TestServer m_s3;
     MailTestServer m_mail;
+    FtpTestServer m_ftp;
     std::unique_ptr<QTemporaryDir> m_data;
     std::unique_ptr<QAmazonConnection> m_seed;
     QHash<QString, int> m_deskMails; // orderID -> supplier mails accepted or attempted
@@ -149,6 +152,8 @@ private slots:
         QVERIFY2(m_s3.start({"lattica"}), qPrintable(m_s3.error()));
         QVERIFY2(m_mail.start(), qPrintable(m_mail.error()));
         m_seed.reset(new QAmazonConnection(S3TestServer::kKeyId, S3TestServer::kSecret, m_s3.endpoint()));
+        QVERIFY2(m_ftp.start("portal", "drop-pass", "viewer", "view-pass"), qPrintable(m_ftp.error()));
+        QVERIFY(QDir(m_ftp.root()).mkpath("Orders"));
     }
 
     void init()
@@ -305,6 +310,46 @@ private slots:
         QCOMPARE(all, files);
         if (fault == "xml")
             QVERIFY(QFileInfo::exists(AppContext::ordersFolder + "b/0old.xml-b"));
+    }
+
+    // The portal took the order but the supplier's mail was refused: the
+    // retry mails the same upload and does not upload it again.
+    void portalUploadKeptForRetry()
+    {
+        QSettings edi(AppContext::cfgFolder + "/edi.cfg", QSettings::IniFormat);
+        edi.setValue("ediEnabled", true);
+        edi.setValue("ediScheme", "ftp");
+        edi.setValue("ediAddress", "127.0.0.1");
+        edi.setValue("ediUserName", "portal");
+        edi.setValue("ediUserPass", QString::fromLatin1(encryptText("drop-pass").toBase64()));
+        edi.sync();
+        AppContext::userSettings()->setValue("ediFtpPort_i", m_ftp.port());
+        AppContext::userSettings()->setValue("attachXml_b", true);
+        AppContext::sharedSettings()->setValue("busNames/C123456", "Acme Shutters");
+        queue("post", "A1");
+        m_ftp.take();
+        CloudComms comms(nullptr);
+
+        QVERIFY(m_mail.control({{"fail", QJsonObject{{kDesk, QJsonArray{503, "busy"}}}}}));
+        QCOMPARE(post(comms).size(), 1);
+        const QList<QJsonObject> uploads = m_ftp.take();
+        QCOMPARE(uploads.size(), 1);
+        const QString remote = uploads.first().value("path").toString();
+        QVERIFY2(remote.startsWith("/Orders/Shutter_C123456_"), qPrintable(remote));
+        QCOMPARE(filesIn("post"), QStringList{"post/A1"});
+
+        QVERIFY(m_mail.control({}));
+        QCOMPARE(post(comms), QStringList({"", ""}));
+        QCOMPARE(m_ftp.take().size(), 0);
+        const QList<QJsonObject> sent = m_mail.take();
+        QCOMPARE(sent.size(), 3); // the refused try, the accepted one, the confirmation
+        const QString name = remote.section('/', -1);
+        QVERIFY(field(sent.at(1), "html").contains("<p>Upload ID: " + name));
+        QStringList files;
+        for (const QJsonValue &part : sent.at(1).value("parts").toArray())
+            files << part.toObject().value("filename").toString();
+        QVERIFY2(files.contains(name), qPrintable(files.join(",")));
+        QCOMPARE(orderFiles(), QStringList{"posted/A1"});
     }
 
     // The process dies after the supplier accepted the mail (it waits on the
