@@ -71,7 +71,7 @@ public:
     Q_INVOKABLE void downloadUniversalSettings();
     Q_INVOKABLE bool notificationCheck();
     Q_INVOKABLE bool checkInternet();
-    // Stops the posting chain after its current step (and the task queue).
+    // Stops the posting chain after its current step (and a running task queue).
     Q_INVOKABLE void stopPosting();
 
     // -- posting and transfers (orderposting.cpp, ordertransfers.cpp) --

@@ -276,18 +276,21 @@ private slots:
             QVERIFY(TestEnv::writeFile(AppContext::cfgFolder + "/edi.cfg", "[General]\nediEnabled=true\nediScheme=ftp\n"));
         if (fault == "offline")
             AppContext::userSettings()->setValue("inetProbeUrl_s", "http://127.0.0.1:1/");
-        if (fault.startsWith("cancel")) {
+        if (fault == "cancel") {
             // pressed while the first order's tracking copy is on its way
             auto pressed = std::make_shared<bool>(false);
-            connect(&comms, &CloudComms::asyncResult, &comms, [&comms, fault, pressed] {
-                if (*pressed)
-                    return;
+            connect(&comms, &CloudComms::asyncResult, &comms, [&comms, pressed] {
+                if (!*pressed)
+                    QTimer::singleShot(0, &comms, [&comms] { comms.stopPosting(); });
                 *pressed = true;
-                QTimer::singleShot(0, &comms, [&comms, fault] {
-                    comms.stopPosting();
-                    if (fault == "cancel+send")
-                        comms.asyncPostOrders();
-                });
+            });
+        }
+        if (fault == "cancel+send") {
+            // both pressed while the first supplier mail is on its way
+            QVERIFY(m_mail.control({{"delay", QJsonObject{{kDesk, 1.5}}}}));
+            QTimer::singleShot(400, &comms, [&comms] {
+                comms.stopPosting();
+                comms.asyncPostOrders();
             });
         }
 

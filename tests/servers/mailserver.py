@@ -13,6 +13,7 @@ Faults for the posting tests are set by a POST to "/control" with a JSON
 object (each POST replaces the previous settings):
   "fail": {"address": [status, body]}  mails whose "to" holds the address get that answer
   "hold": ["address"]                  mails to it are recorded but never answered
+  "delay": {"address": seconds}        mails to it are answered that much later
   "exitAfter": n                       the server exits after answering n more mails
   "replies": {"address": [status, body]}  answers of the address checks, GET
                                        "/api/check" (query "email") and
@@ -90,6 +91,9 @@ class Handler(BaseHTTPRequestHandler):
         if any(address in to for address in CONTROL.get("hold", [])):
             while True:
                 time.sleep(1)
+        for address, seconds in CONTROL.get("delay", {}).items():
+            if address in to:
+                time.sleep(seconds)
         failure = next((v for k, v in CONTROL.get("fail", {}).items() if k in to), None)
         if failure:
             self.answer(failure[0], failure[1].encode("utf-8"))
