@@ -7,6 +7,8 @@
 #include "pricing/pricereport.h"
 #include "cloud/cloudcli.h"
 #include "documents/portalcli.h"
+#include "cloud/synccli.h"
+#include "business/staffcli.h"
 
 #include <QCoreApplication>
 #include <functional>
@@ -43,6 +45,8 @@ std::vector<Command> commands()
         {{QStringLiteral("seal-credentials")},
          QStringLiteral("seal-credentials [KEY_ID SECRET MAIL_CREDENTIAL]   (else three lines on stdin)"),
          cliSealCredentials},
+        {{QStringLiteral("sync")}, QStringLiteral("sync [--data DIR]"), cliSync},
+        {{QStringLiteral("staff")}, QStringLiteral("staff list|add|remove|code [--data DIR] ..."), cliStaff},
     };
 }
 
