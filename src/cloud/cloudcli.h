@@ -4,3 +4,18 @@ struct CliCall;
 
 // lattica-cli seal-credentials: prints the enciphered credential block.
 int cliSealCredentials(CliCall &call);
+
+// lattica-cli encipher: standard input enciphered with the program's text
+// cipher, as Base64 (the form "edi.cfg" keeps its password in).
+int cliEncipher(CliCall &call);
+
+// lattica-cli settings set KEY=VALUE...: writes user settings (endpoints of a
+// local cloud, a credential block). Values "true"/"false" and whole numbers
+// for keys ending in "_b" or "_i" are stored as booleans and numbers.
+int cliSettingsSet(CliCall &call);
+
+// lattica-cli register EMAIL CUSTOMER PASSWORD: registers this device as a
+// new business, as the registration screen does (the account check, the
+// configuration and catalogue download, the account's addresses, then the
+// confirmation), and prints the outcome.
+int cliRegister(CliCall &call);
