@@ -5,6 +5,7 @@
 #include "logrotate.h"
 #include "registertypes.h"
 #include "business/businessmanager.h"
+#include "business/controllerlink.h"
 #include "cloud/cloudcomms.h"
 #include "orders/savedorders.h"
 #include "orders/vexaorder.h"
@@ -178,12 +179,10 @@ int runLattica(int argc, char *argv[])
     auto cloud = std::make_unique<CloudComms>(order.get());
     QObject::connect(cloud.get(), &CloudComms::catalogueUpdated, order.get(), &VexaOrder::reloadCatalogueControls);
     // The controller's own business manager: registration and the daily
-    // address check fetch the accounts' delivery addresses through it.
+    // address check fetch the accounts' delivery addresses through it, the
+    // configuration check refreshes the lead time with it.
     auto business = std::make_unique<BusinessManager>();
-    cloud->business.fetchAccountAddresses = [b = business.get()](const QString &accountId) {
-        b->fetchAccountAddresses(accountId);
-        return b->error();
-    };
+    linkBusinessToController(cloud.get(), business.get());
     auto savedOrders = std::make_unique<SavedOrders>();
     auto engine = std::make_unique<QQmlApplicationEngine>();
     publishInterface(engine.get(), order.get(), cloud.get(), savedOrders.get());

@@ -51,6 +51,7 @@ const QStringList &installationKeys()
         QStringLiteral("storagePort_i"),    QStringLiteral("storagePathStyle_b"),
         QStringLiteral("credblock_s"),      QStringLiteral("allweddi"),        QStringLiteral("ltaurl"),
         QStringLiteral("inetProbeUrl_s"),   QStringLiteral("supportemail"),    QStringLiteral("mailchkKey"),
+        QStringLiteral("ediFtpPort_i"),     QStringLiteral("ediHttpsPort_i"),  QStringLiteral("transferTimeout_i"),
     };
     return keys;
 }

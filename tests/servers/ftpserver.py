@@ -1,10 +1,10 @@
 #!/usr/bin/python3
-"""FTP server for Lattica's tests and local demo (Debian's python3-pyftpdlib).
+"""FTP server for the Lattica tests (Debian's python3-pyftpdlib).
 
 Usage: ftpserver.py --root DIR --writer USER PASS [--reader USER PASS]
 
-Serves DIR on 127.0.0.1 at a free port and prints "PORT <n>". A writer may
-read, create and replace files; a reader may only list and read. Every
+Serves DIR on 127.0.0.1 at a free port and prints "PORT <n>". The writer may
+read, create and replace files; the reader may only list and read. Every
 completed upload prints "FTP <json>" with the user and the path below DIR.
 Exits when its standard input closes.
 """
@@ -21,8 +21,9 @@ from pyftpdlib.servers import FTPServer
 
 class Handler(FTPHandler):
     def on_file_received(self, file):
-        path = "/" + os.path.relpath(file, self.server.root).replace(os.sep, "/")
-        sys.stdout.write("FTP " + json.dumps({"user": self.username, "path": path}) + "\n")
+        record = {"user": self.username,
+                  "path": "/" + os.path.relpath(file, self.server.root).replace(os.sep, "/")}
+        sys.stdout.write("FTP " + json.dumps(record) + "\n")
         sys.stdout.flush()
 
 
@@ -31,14 +32,14 @@ def main():
     root, users = None, []
     i = 0
     while i < len(args):
-        if args[i] == "--root" and i + 1 < len(args):
+        if args[i] == "--root":
             root = args[i + 1]
             i += 2
-        elif args[i] in ("--writer", "--reader") and i + 2 < len(args):
+        elif args[i] in ("--writer", "--reader"):
             users.append((args[i + 1], args[i + 2], "elradfmwMT" if args[i] == "--writer" else "elr"))
             i += 3
         else:
-            sys.exit(__doc__)
+            sys.exit("unknown argument " + args[i])
     if not root or not users:
         sys.exit(__doc__)
 
@@ -47,6 +48,7 @@ def main():
     for name, password, perm in users:
         authorizer.add_user(name, password, root, perm=perm)
     Handler.authorizer = authorizer
+    Handler.auth_failed_timeout = 0.2  # keeps the wrong-password cases quick
     server = FTPServer(("127.0.0.1", 0), Handler)
     server.root = os.path.realpath(root)
     sys.stdout.write("PORT %d\n" % server.address[1])
