@@ -5,6 +5,7 @@
 #include "app/cli.h"
 #include "app/textcipher.h"
 #include "business/businessmanager.h"
+#include "business/controllerlink.h"
 #include "cloud/cloudcomms.h"
 #include "cloud/cloudcredentials.h"
 
@@ -92,10 +93,7 @@ int cliRegister(CliCall &call)
     AppContext::setupDataFolders();
     CloudComms cloud(nullptr);
     BusinessManager business;
-    cloud.business.fetchAccountAddresses = [&business](const QString &accountId) {
-        business.fetchAccountAddresses(accountId);
-        return business.error();
-    };
+    linkBusinessToController(&cloud, &business);
     const QString found = cloud.registerAtLTA(email, customer, password, false, false);
     if (!found.startsWith(QLatin1String("Company "))) {
         call.err << "register: " << found << '\n';

@@ -5,6 +5,8 @@
 #include "app/appcontext.h"
 #include "app/appsettings.h"
 #include "business/businessconfig.h"
+#include "business/businessmanager.h"
+#include "business/controllerlink.h"
 #include "cloud/cloudcomms.h"
 #include "cloud/cloudcredentials.h"
 #include "cloud/mailsender.h"
@@ -16,6 +18,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QtTest>
 #include <memory>
 
@@ -55,9 +58,10 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void seededStore();
-    void updatePathBringsCatalogueAndConfiguration();
-    void confirmedAccountMailsSupport();
+    void registrationAsANewBusiness();
+    void laterUpdateCheckFindsTheAccountsCatalogue();
     void mailCatcherKeepsStandardMessages();
+    void secondRegistrationRefused();
 
 private:
     QJsonObject m_stack;
@@ -65,6 +69,7 @@ private:
     QTemporaryDir m_state;
     std::unique_ptr<QTemporaryDir> m_data;
     std::unique_ptr<CloudComms> m_cloud;
+    std::unique_ptr<BusinessManager> m_business;
 };
 
 void TestFirstRun::initTestCase()
@@ -103,12 +108,15 @@ void TestFirstRun::initTestCase()
     user->setValue("inetProbeUrl_s", m_stack["probeUrl"].toString());
     user->setValue("ediFtpPort_i", m_stack["ftp"].toInt());
     m_cloud = std::make_unique<CloudComms>(nullptr);
+    m_business = std::make_unique<BusinessManager>();
+    linkBusinessToController(m_cloud.get(), m_business.get());
     QVERIFY(m_cloud->checkInternet());
 }
 
 void TestFirstRun::cleanupTestCase()
 {
     m_cloud.reset();
+    m_business.reset();
     m_process.closeWriteChannel();
     if (!m_process.waitForFinished(10000))
         m_process.kill();
@@ -130,59 +138,81 @@ void TestFirstRun::seededStore()
     QVERIFY(QDir(m_stack["dropDir"].toString()).isEmpty());
 }
 
-void TestFirstRun::updatePathBringsCatalogueAndConfiguration()
+void TestFirstRun::registrationAsANewBusiness()
 {
-    // Registration's first step: the universal catalogue, configuration and
-    // "un.ini" through the conditional update path.
-    m_cloud->checkFor_cfgUpdates(true);
-    QVERIFY2(m_cloud->lastMessage().isEmpty(), qPrintable(m_cloud->lastMessage()));
+    // The registration screen's two steps with the details scripts/run prints:
+    // the business behind the customer number, then the confirmation.
+    const QJsonObject demo = m_stack["demo"].toObject();
+    const QString email = demo["email"].toString(), customer = demo["customer"].toString();
+    const QString emlDir = m_stack["emlDir"].toString();
+    const int mailsBefore = readMails(emlDir).size();
+    QCOMPARE(m_cloud->registerAtLTA(email, customer, demo["password"].toString(), false, false),
+             "Company Name:<br>" + demo["business"].toString());
+    QCOMPARE(m_cloud->confirmedBusiness(email, customer, demo["password"].toString()), QString());
+    QCOMPARE(AppContext::setting("regem_s").toString(), email);
+    QCOMPARE(AppContext::setting("device_n").toInt(), 1);
+    QCOMPARE(AppContext::setting("userID_s").toString(), QString("Admin"));
+    QCOMPARE(m_cloud->checkPwd(email, demo["password"].toString()), QString());
+    QCOMPARE(m_cloud->checkPwd(email, "wrong"), QString("Incorrect password"));
+
+    // The catalogue came through the update path, byte for byte.
     for (const QString &file : QStringList{"Plantation Shutters/prod.ini", "Plantation Shutters/Prices/ShutterA.csv",
-                                "Roller Blinds/Extras/_info.csv"}) {
+                                           "Roller Blinds/Extras/_info.csv"}) {
         const QByteArray got = TestEnv::readFile(AppContext::catalogueProductsFolder + '/' + file);
         QVERIFY2(!got.isEmpty(), qPrintable(file));
         QCOMPARE(got, TestEnv::readFile(TestEnv::sourcePath("data/catalogue/") + file));
     }
+    // So did the configuration: the portal on the local file server, the
+    // business values in the user settings, "un.ini" merged.
     const EdiConfig edi = readEdiConfig();
-    QVERIFY(edi.present);
-    QVERIFY(edi.enabled);
-    QVERIFY(edi.passwordOk);
+    QVERIFY(edi.present && edi.enabled && edi.passwordOk);
     QCOMPARE(edi.scheme, QString("ftp"));
     QCOMPARE(edi.address, QString("127.0.0.1"));
-    QCOMPARE(edi.password, m_stack["demo"].toObject()["ftpPassword"].toString());
-    // values.cfg reached the user settings, un.ini was merged
-    QCOMPARE(AppContext::setting("ordersemail").toString(), m_stack["demo"].toObject()["ordersEmail"].toString());
+    QCOMPARE(edi.password, demo["ftpPassword"].toString());
+    QCOMPARE(AppContext::setting("ordersemail").toString(), demo["ordersEmail"].toString());
     QCOMPARE(AppContext::setting("attachXml_b").toBool(), true);
     QCOMPARE(AppContext::setting("supportemail").toString(), QString("support@lattica.test"));
+    // The account's addresses came from the supplier's file server.
+    QCOMPARE(AppContext::sharedSettings()->value("busNames/" + customer).toString(), demo["business"].toString());
+    QCOMPARE(AppContext::setting("currSuppAccnt").toString(), customer);
 
-    // A second look finds nothing new and leaves the catalogue in place.
-    AppContext::userSettings()->setValue("cfg_chk", 0);
-    m_cloud->checkFor_cfgUpdates(true);
-    QVERIFY2(m_cloud->lastMessage().isEmpty(), qPrintable(m_cloud->lastMessage()));
-    QVERIFY(QFileInfo::exists(AppContext::catalogueProductsFolder + "/Plantation Shutters/prod.ini"));
-}
-
-void TestFirstRun::confirmedAccountMailsSupport()
-{
-    const QJsonObject demo = m_stack["demo"].toObject();
-    const QString email = demo["email"].toString();
-    const QString emlDir = m_stack["emlDir"].toString();
-    const int before = readMails(emlDir).size();
-    QCOMPARE(m_cloud->confirmedBusiness(email, demo["customer"].toString(), demo["password"].toString()),
-             QString());
-    // the account now exists: its password checks, a second registration is refused
-    QCOMPARE(m_cloud->checkPwd(email, demo["password"].toString()), QString());
-    QCOMPARE(m_cloud->checkPwd(email, "wrong"), QString("Incorrect password"));
-    QCOMPARE(AppContext::setting("regem_s").toString(), email);
-    QCOMPARE(AppContext::setting("device_n").toInt(), 1);
-
+    // Support hears of the new account.
     const QList<QJsonObject> mails = readMails(emlDir);
-    QCOMPARE(mails.size(), before + 1);
+    QCOMPARE(mails.size(), mailsBefore + 1);
     const QJsonObject notice = mails.last();
     QCOMPARE(notice["to"].toArray(), QJsonArray{"support@lattica.test"});
     QCOMPARE(notice["subject"].toString(), QString("New Lattica account: "));
-    QVERIFY(notice["text"].toString().contains(demo["customer"].toString()));
+    QVERIFY(notice["text"].toString().contains(customer));
     QVERIFY(notice["text"].toString().contains(email));
     QCOMPARE(notice["defects"].toArray(), QJsonArray());
+}
+
+void TestFirstRun::laterUpdateCheckFindsTheAccountsCatalogue()
+{
+    // The home screen's check reads the account's own published copies.
+    QSignalSpy results(m_cloud.get(), &CloudComms::asyncResult);
+    m_cloud->asyncCheckForData();
+    // the task may run at once or from the event loop
+    if (results.isEmpty())
+        QVERIFY(results.wait(30000));
+    const QString text = results.last().first().toString();
+    QVERIFY2(text.startsWith("Products: Successfully downloaded new data") || text.startsWith("Products: No new data"),
+             qPrintable(text));
+    QVERIFY2(!text.contains("Failed"), qPrintable(text));
+    QVERIFY(QFileInfo::exists(AppContext::catalogueProductsFolder + "/Plantation Shutters/prod.ini"));
+}
+
+void TestFirstRun::secondRegistrationRefused()
+{
+    // Last: a refused registration starts the screen afresh, clearing the
+    // device's settings but not the endpoints it was pointed at.
+    const QJsonObject demo = m_stack["demo"].toObject();
+    CloudComms again(nullptr);
+    QCOMPARE(again.registerAtLTA(demo["email"].toString(), demo["customer"].toString(), "x", false, false),
+             QString("This Lattica email/account already exists"));
+    QCOMPARE(AppContext::setting("regem_s").toString(), QString());
+    QCOMPARE(AppContext::setting("storagePort_i").toInt(), m_stack["s3"].toInt());
+    QCOMPARE(AppContext::setting("ediFtpPort_i").toInt(), m_stack["ftp"].toInt());
 }
 
 void TestFirstRun::mailCatcherKeepsStandardMessages()
@@ -212,5 +242,6 @@ void TestFirstRun::mailCatcherKeepsStandardMessages()
     QCOMPARE(mail["defects"].toArray(), QJsonArray());
 }
 
-QTEST_GUILESS_MAIN(TestFirstRun)
+// a GUI application, as the program is: the mail's plain text comes from its HTML
+QTEST_MAIN(TestFirstRun)
 #include "tst_firstrun.moc"

@@ -153,7 +153,7 @@ def seed(state, ports, cli, catalogue):
     with open(os.path.join(ftp, "Addresses", DEMO["customer"] + ".txt"), "w", newline="") as f:
         f.write("\r\n".join(lines) + "\r\n")
     with open(os.path.join(ftp, "Addresses", "StockV2.txt"), "w") as f:
-        f.write("Standard lead time: 4 weeks\r\n")
+        f.write('"Item Number","Description","Lead Time"\r\n"PS-STD","Plantation shutters","28"\r\n')
 
 
 def main():
