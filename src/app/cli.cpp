@@ -42,7 +42,7 @@ std::vector<Command> commands()
          QStringLiteral("seal-credentials [KEY_ID SECRET MAIL_CREDENTIAL]   (else three lines on stdin)"),
          cliSealCredentials},
         {{QStringLiteral("encipher")}, QStringLiteral("encipher   (the text on stdin; prints Base64)"), cliEncipher},
-        {{QStringLiteral("settings")}, QStringLiteral("settings set KEY=VALUE..."), cliSettingsSet},
+        {{QStringLiteral("settings")}, QStringLiteral("settings set [--data DIR] [--shared] KEY=VALUE..."), cliSettingsSet},
         {{QStringLiteral("register")}, QStringLiteral("register [--data DIR] EMAIL CUSTOMER PASSWORD"),
          cliRegister},
     };

@@ -59,7 +59,8 @@ int cliSettingsSet(CliCall &call)
         call.err << "settings: expected set KEY=VALUE...\n";
         return 2;
     }
-    appSettings *user = AppContext::userSettings();
+    const bool shared = cliTakeFlag(call.args, QStringLiteral("--shared"));
+    appSettings *user = shared ? AppContext::sharedSettings() : AppContext::userSettings();
     for (const QString &arg : call.args.mid(1)) {
         const int eq = arg.indexOf(QLatin1Char('='));
         if (eq <= 0) {
@@ -73,6 +74,8 @@ int cliSettingsSet(CliCall &call)
             value = text == QLatin1String("true");
         else if (key.endsWith(QLatin1String("_i")) && !text.isEmpty() && text.toLongLong() != 0)
             value = text.toLongLong();
+        else if (key.endsWith(QLatin1String("_sl")))
+            value = text.split(QLatin1Char(','));
         user->setValue(key, value);
     }
     user->sync();

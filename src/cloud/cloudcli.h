@@ -9,9 +9,11 @@ int cliSealCredentials(CliCall &call);
 // cipher, as Base64 (the form "edi.cfg" keeps its password in).
 int cliEncipher(CliCall &call);
 
-// lattica-cli settings set KEY=VALUE...: writes user settings (endpoints of a
-// local cloud, a credential block). Values "true"/"false" and whole numbers
-// for keys ending in "_b" or "_i" are stored as booleans and numbers.
+// lattica-cli settings set [--shared] KEY=VALUE...: writes user settings
+// (endpoints of a local cloud, a credential block), or with --shared the
+// shared settings of the data folder. Values "true"/"false" and whole numbers
+// for keys ending in "_b" or "_i" are stored as booleans and numbers, values
+// of keys ending in "_sl" as comma-separated lists.
 int cliSettingsSet(CliCall &call);
 
 // lattica-cli register EMAIL CUSTOMER PASSWORD: registers this device as a
