@@ -7,6 +7,8 @@
 #include "pricing/pricereport.h"
 #include "cloud/cloudcli.h"
 #include "documents/portalcli.h"
+#include "cloud/synccli.h"
+#include "business/staffcli.h"
 
 #include <QCoreApplication>
 #include <functional>
@@ -45,6 +47,8 @@ std::vector<Command> commands()
         {{QStringLiteral("settings")}, QStringLiteral("settings set [--data DIR] [--shared] KEY=VALUE..."), cliSettingsSet},
         {{QStringLiteral("register")}, QStringLiteral("register [--data DIR] EMAIL CUSTOMER PASSWORD"),
          cliRegister},
+        {{QStringLiteral("sync")}, QStringLiteral("sync [--data DIR]"), cliSync},
+        {{QStringLiteral("staff")}, QStringLiteral("staff list|add|remove|code [--data DIR] ..."), cliStaff},
     };
 }
 
