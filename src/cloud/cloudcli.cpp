@@ -6,6 +6,7 @@
 #include "app/textcipher.h"
 #include "business/businessmanager.h"
 #include "business/controllerlink.h"
+#include "business/staffmanager.h"
 #include "cloud/cloudcomms.h"
 #include "cloud/cloudcredentials.h"
 
@@ -97,6 +98,8 @@ int cliRegister(CliCall &call)
     CloudComms cloud(nullptr);
     BusinessManager business;
     linkBusinessToController(&cloud, &business);
+    StaffManager staff;
+    staff.connectTo(&cloud);
     const QString found = cloud.registerAtLTA(email, customer, password, false, false);
     if (!found.startsWith(QLatin1String("Company "))) {
         call.err << "register: " << found << '\n';

@@ -130,7 +130,8 @@ def seed(state, ports, cli, catalogue):
               % (DEMO["ordersEmail"], DEMO["email"]))
     products = zip_folder(catalogue, "Products/")
     config = zip_files({"edi.cfg": edi, "values.cfg": values})
-    universal = "[General]\ncurrvers=0.0.0\nsupportemail=support@lattica.test\n"
+    # no newer release on offer, so the demo asks for no installer
+    universal = "[General]\ncurrvers=0.0.0\n"
     # The universal copies are what registration reads; the account's own
     # copies are what its later update checks read.
     for folder in ("0_cfg", DEMO["email"]):
