@@ -152,8 +152,16 @@ void TestFirstRun::registrationAsANewBusiness()
     const QString email = demo["email"].toString(), customer = demo["customer"].toString();
     const QString emlDir = m_stack["emlDir"].toString();
     const int mailsBefore = readMails(emlDir).size();
+    QSignalSpy busy(m_cloud.get(), &CloudComms::busy);
     QCOMPARE(m_cloud->registerAtLTA(email, customer, demo["password"].toString(), false, false),
              "Company Name:<br>" + demo["business"].toString());
+    // the window was told of the download and the unpacking, and of their end
+    QStringList shown;
+    for (const QList<QVariant> &args : qAsConst(busy))
+        shown << args.first().toString();
+    QVERIFY2(shown.contains("Unpacking new product data...") && shown.contains("Unpacking new settings..."),
+             qPrintable(shown.join('|')));
+    QCOMPARE(shown.last(), QString());
     QCOMPARE(m_cloud->confirmedBusiness(email, customer, demo["password"].toString()), QString());
     QCOMPARE(AppContext::setting("regem_s").toString(), email);
     QCOMPARE(AppContext::setting("device_n").toInt(), 1);
