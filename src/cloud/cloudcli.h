@@ -21,3 +21,6 @@ int cliSettingsSet(CliCall &call);
 // configuration and catalogue download, the account's addresses, then the
 // confirmation), and prints the outcome.
 int cliRegister(CliCall &call);
+// lattica-cli orders post [--data DIR]: sends the queued transfers and
+// orders; 0 only when both queues were emptied without an error.
+int cliOrdersPost(CliCall &call);
