@@ -114,6 +114,8 @@ int cliRegister(CliCall &call)
     }
     call.out << QString(found).replace(QLatin1String("<br>"), QLatin1String(" ")) << '\n';
     return 0;
+}
+
 int cliOrdersPost(CliCall &call)
 {
     if (!call.args.isEmpty()) {
