@@ -45,6 +45,10 @@ std::vector<Command> commands()
         {{QStringLiteral("seal-credentials")},
          QStringLiteral("seal-credentials [KEY_ID SECRET MAIL_CREDENTIAL]   (else three lines on stdin)"),
          cliSealCredentials},
+        {{QStringLiteral("encipher")}, QStringLiteral("encipher   (the text on stdin; prints Base64)"), cliEncipher},
+        {{QStringLiteral("settings")}, QStringLiteral("settings set [--data DIR] [--shared] KEY=VALUE..."), cliSettingsSet},
+        {{QStringLiteral("register")}, QStringLiteral("register [--data DIR] EMAIL CUSTOMER PASSWORD"),
+         cliRegister},
         {{QStringLiteral("sync")}, QStringLiteral("sync [--data DIR]"), cliSync},
         {{QStringLiteral("staff")}, QStringLiteral("staff list|add|remove|code [--data DIR] ..."), cliStaff},
     };

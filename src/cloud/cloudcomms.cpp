@@ -675,6 +675,14 @@ int CloudComms::checkForData(const QString &name)
     if (QDir(folder).exists())
         condition = setting(name).toString().toLatin1();
 
+    const bool catalogue = name != QLatin1String("VexaCfg");
+    emit busy(catalogue ? QStringLiteral("Checking for new product data...") : QStringLiteral("Checking for new settings..."));
+    // The window learns when the work is over, however it ends.
+    struct Done
+    {
+        CloudComms *cloud;
+        ~Done() { emit cloud->busy(QString()); }
+    } done{this};
     QNetworkReply *reply = getUserFile(name + QStringLiteral(".zip"), condition);
     if (reply->error() != QNetworkReply::NoError)
         qInfo() << "NetworkError error()" << reply->error();
@@ -702,6 +710,7 @@ int CloudComms::checkForData(const QString &name)
         QFile::remove(zipPath);
         return -1;
     }
+    emit busy(catalogue ? QStringLiteral("Unpacking new product data...") : QStringLiteral("Unpacking new settings..."));
     return unzipData(name, zipPath) ? 1 : -1;
 }
 

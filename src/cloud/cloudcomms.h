@@ -148,6 +148,8 @@ signals:
     void businessConfigUpdated();
     // A configuration check ran through; the lead time refresh hangs off it.
     void configurationChecked();
+    // Long work under way, for the window to show ("" when it is over).
+    void busy(const QString &text);
 
 private:
     QString accountRoutine(const QString &email, const QString &customerNum, const QString &passwd,

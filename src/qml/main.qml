@@ -571,6 +571,33 @@ ApplicationWindow {
         onFailed: function(text) { showMessage(text, false) }
     }
 
+    // Long cloud work (product data and settings downloads) shows at the foot
+    // of the window while it lasts.
+    Rectangle {
+        id: busyStrip
+        objectName: "busyStrip"
+        property string text: ""
+        visible: text !== ""
+        anchors { left: parent.left; right: parent.right; bottom: parent.bottom }
+        height: 40
+        z: 10
+        color: Style.toolbarbg
+        RowLayout {
+            anchors { fill: parent; leftMargin: 8; rightMargin: 8 }
+            BusyIndicator {
+                running: busyStrip.visible
+                Layout.preferredWidth: 32
+                Layout.preferredHeight: 32
+            }
+            Label { text: busyStrip.text; Layout.fillWidth: true; elide: Text.ElideRight }
+        }
+        Connections {
+            target: typeof cloudComms !== "undefined" ? cloudComms : null
+            ignoreUnknownSignals: true
+            function onBusy(text) { busyStrip.text = text }
+        }
+    }
+
     MessagePopup {
         id: messagePopup
         onAbortRequested: {

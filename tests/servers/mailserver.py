@@ -19,6 +19,12 @@ object (each POST replaces the previous settings):
                                        "/api/check" (query "email") and
                                        "/v3/address/validate" (query "address"),
                                        each recorded as a line "MAIL {method: GET, path, authorization}"
+
+With --eml-dir DIR every message is also stored in DIR as a standard .eml
+file (RFC 5322: sender, recipients, subject, text and HTML body, attachments),
+so a mail program can open what the application sent; the record then names
+the file ("eml"). A GET of "/" answers with a short text, so the connectivity
+check can be pointed here.
 """
 import base64
 import json
@@ -28,12 +34,47 @@ import threading
 import time
 from urllib.parse import parse_qs, urlparse
 from email import policy
+from email.message import EmailMessage
+from email.utils import formatdate, make_msgid
 from email.parser import BytesParser
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 
 CONTROL = {}
 LOCK = threading.Lock()
+EML_DIR = None
+_counter = [0]
+
+
+def write_eml(fields, files):
+    """Builds the message the mail service would deliver from the form
+    fields and files, and stores it in EML_DIR. Returns the file's path."""
+    msg = EmailMessage()
+    msg["From"] = fields.get("from") or "Lattica <no-reply@localhost>"
+    msg["To"] = fields.get("to", "")
+    if fields.get("cc"):
+        msg["Cc"] = fields["cc"]
+    if fields.get("h:Reply-To"):
+        msg["Reply-To"] = fields["h:Reply-To"]
+    msg["Subject"] = fields.get("subject", "")
+    msg["Date"] = formatdate(localtime=True)
+    msg["Message-ID"] = make_msgid(domain="localhost")
+    msg.set_content(fields.get("text", ""))
+    if "html" in fields:
+        msg.add_alternative(fields["html"], subtype="html")
+    for name, ctype, payload in files:
+        maintype, _, subtype = (ctype or "application/octet-stream").partition("/")
+        msg.add_attachment(payload, maintype=maintype, subtype=subtype or "octet-stream",
+                           filename=name or "attachment")
+    with LOCK:
+        _counter[0] += 1
+        n = _counter[0]
+    path = os.path.join(EML_DIR, "%s-%d-%03d.eml" % (time.strftime("%Y%m%d-%H%M%S"), os.getpid(), n))
+    tmp = path + ".part"
+    with open(tmp, "wb") as f:
+        f.write(msg.as_bytes(policy=policy.SMTP))
+    os.replace(tmp, path)
+    return path
 
 
 class Handler(BaseHTTPRequestHandler):
@@ -42,6 +83,9 @@ class Handler(BaseHTTPRequestHandler):
 
     def do_GET(self):
         url = urlparse(self.path)
+        if url.path == "/":
+            self.answer(200, b"Lattica mail catcher\n")
+            return
         query = parse_qs(url.query)
         address = (query.get("email") or query.get("address") or [""])[0]
         record = {"method": "GET", "path": self.path, "authorization": self.headers.get("Authorization")}
@@ -63,9 +107,15 @@ class Handler(BaseHTTPRequestHandler):
         message = BytesParser(policy=policy.HTTP).parsebytes(
             b"MIME-Version: 1.0\r\nContent-Type: " + ctype.encode("latin-1") + b"\r\n\r\n" + body)
         parts = []
+        fields, files = {}, []
         if message.is_multipart():
             for part in message.iter_parts():
                 payload = part.get_payload(decode=True) or b""
+                if part.get_filename() is None:
+                    fields[part.get_param("name", header="content-disposition")] = payload.decode("utf-8", "replace")
+                else:
+                    files.append((part.get_filename(),
+                                  part.get_content_type() if part.get("Content-Type") else None, payload))
                 parts.append({
                     "name": part.get_param("name", header="content-disposition"),
                     "filename": part.get_filename(),
@@ -81,6 +131,8 @@ class Handler(BaseHTTPRequestHandler):
             "defects": len(message.defects),
             "parts": parts,
         }
+        if EML_DIR and message.is_multipart():
+            record["eml"] = write_eml(fields, files)
         sys.stdout.write("MAIL " + json.dumps(record) + "\n")
         sys.stdout.flush()
 
@@ -126,6 +178,13 @@ class Handler(BaseHTTPRequestHandler):
 
 
 def main():
+    global EML_DIR
+    args = sys.argv[1:]
+    if args[:1] == ["--eml-dir"] and len(args) == 2:
+        EML_DIR = os.path.abspath(args[1])
+        os.makedirs(EML_DIR, exist_ok=True)
+    elif args:
+        sys.exit("usage: mailserver.py [--eml-dir DIR]")
     server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     sys.stdout.write("PORT %d\n" % server.server_address[1])
     sys.stdout.flush()
