@@ -4,6 +4,7 @@
 #include "appsettings.h"
 #include "logrotate.h"
 #include "registertypes.h"
+#include "business/businessmanager.h"
 #include "cloud/cloudcomms.h"
 #include "orders/savedorders.h"
 #include "orders/vexaorder.h"
@@ -176,6 +177,13 @@ int runLattica(int argc, char *argv[])
     auto order = std::make_unique<VexaOrder>();
     auto cloud = std::make_unique<CloudComms>(order.get());
     QObject::connect(cloud.get(), &CloudComms::catalogueUpdated, order.get(), &VexaOrder::reloadCatalogueControls);
+    // The controller's own business manager: registration and the daily
+    // address check fetch the accounts' delivery addresses through it.
+    auto business = std::make_unique<BusinessManager>();
+    cloud->business.fetchAccountAddresses = [b = business.get()](const QString &accountId) {
+        b->fetchAccountAddresses(accountId);
+        return b->error();
+    };
     auto savedOrders = std::make_unique<SavedOrders>();
     auto engine = std::make_unique<QQmlApplicationEngine>();
     publishInterface(engine.get(), order.get(), cloud.get(), savedOrders.get());
@@ -207,6 +215,7 @@ int runLattica(int argc, char *argv[])
     engine.reset();
     savedOrders.reset();
     cloud.reset();
+    business.reset();
     order.reset();
     log.reset();
     AppContext::releaseSettings();

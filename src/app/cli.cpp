@@ -2,6 +2,7 @@
 
 #include "appcontext.h"
 #include "appsettings.h"
+#include "documents/documentscli.h"
 #include "orders/orderscli.h"
 #include "pricing/pricereport.h"
 #include "cloud/cloudcli.h"
@@ -25,6 +26,10 @@ std::vector<Command> commands()
     return {
         {{QStringLiteral("order"), QStringLiteral("show")}, QStringLiteral("order show [--data DIR] FILE_OR_ID"),
          cliOrderShow},
+        {{QStringLiteral("order"), QStringLiteral("html")},
+         QStringLiteral("order html [--data DIR] [--supplier] FILE_OR_ID"), cliOrderHtml},
+        {{QStringLiteral("order"), QStringLiteral("mail")}, QStringLiteral("order mail [--data DIR] FILE_OR_ID"),
+         cliOrderMail},
         {{QStringLiteral("orders"), QStringLiteral("list")},
          QStringLiteral("orders list [--data DIR] [--state received|inprogress|topost|sent|backup]"), cliOrdersList},
         {{QStringLiteral("price")}, QStringLiteral("price [--data DIR] [--save] FILE_OR_ID"), cliPrice},

@@ -3,6 +3,8 @@
 #include "appcontext.h"
 #include "appsettings.h"
 #include "screentools.h"
+#include "business/businessitem.h"
+#include "business/businessmanager.h"
 #include "cloud/cloudcomms.h"
 #include "models/comboboxmodel.h"
 #include "models/qqmlobjectlistmodel.h"
@@ -34,9 +36,10 @@ void registerInterfaceTypes()
     qmlRegisterType<OptionGroup>("VexaOrder", 1, 0, "OptionGroup");
     qmlRegisterUncreatableType<SavedOrders>("SavedOrders", 1, 0, "SavedOrders", notCreatable);
     qmlRegisterUncreatableType<SavedItem>("SavedOrders", 1, 0, "SavedItem", notCreatable);
+    qmlRegisterType<BusinessManager>("VexaOrder", 1, 0, "BusinessManager");
+    qmlRegisterType<BusinessItem>("VexaOrder", 1, 0, "BusinessItem");
     // Types still to land as their classes are written:
-    //  VexaOrder: DownloadManager, BusinessManager, BusinessItem, StaffManager,
-    //             StaffItem
+    //  VexaOrder: DownloadManager, StaffManager, StaffItem
     //  vexa.drive: DCloudComms
 }
 

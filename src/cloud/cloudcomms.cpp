@@ -3,6 +3,7 @@
 #include "app/appcontext.h"
 #include "app/appsettings.h"
 #include "app/textcipher.h"
+#include "business/businessconfig.h"
 #include "cloud/cloudcredentials.h"
 #include "cloud/cloudreply.h"
 #include "cloud/mailsender.h"
@@ -116,6 +117,11 @@ CloudComms::CloudComms(VexaOrder *order, QObject *parent)
     : QObject(parent)
     , m_order(order)
 {
+    // The business configuration is read now and after every configuration
+    // download that brought new files.
+    loadBusinessConfig();
+    connect(this, &CloudComms::businessConfigUpdated, this, [] { loadBusinessConfig(); });
+
     CloudCredentials creds;
     m_credentialMessage = creds.decipher(CloudCredentials::controllerBlock());
     if (!m_credentialMessage.isEmpty()) {

@@ -16,7 +16,7 @@ void addField(QHttpMultiPart *form, const QString &name, const QString &value)
     QHttpPart part;
     part.setHeader(QNetworkRequest::ContentDispositionHeader,
                    QStringLiteral("form-data; name=\"%1\"").arg(name));
-    part.setBody(value.toLocal8Bit());
+    part.setBody(value.toUtf8());
     form->append(part);
 }
 
@@ -67,7 +67,12 @@ bool MailSender::sendMail(const QString &to, const QString &replyTo, const QStri
     for (const QString &entry : attachments) {
         const int sep = entry.indexOf(QLatin1Char(';'));
         const QString path = sep < 0 ? entry : entry.left(sep);
-        const QString name = sep < 0 ? QString() : entry.mid(sep + 1);
+        // The name goes into the part's header inside quotes: a quote or a
+        // line break there would end the header early.
+        QString name = sep < 0 ? QString() : entry.mid(sep + 1);
+        name.remove(QLatin1Char('"'));
+        name.remove(QLatin1Char('\r'));
+        name.remove(QLatin1Char('\n'));
         auto *file = new QFile(path, form);
         if (!file->open(QIODevice::ReadOnly)) {
             qWarning() << "Mail attachment not readable" << path;
@@ -76,8 +81,8 @@ bool MailSender::sendMail(const QString &to, const QString &replyTo, const QStri
         }
         QHttpPart part;
         part.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/octet-stream"));
-        part.setHeader(QNetworkRequest::ContentDispositionHeader,
-                       QStringLiteral("form-data; name=\"attachment\"; filename=\"%1\"").arg(name));
+        part.setRawHeader("Content-Disposition",
+                          QStringLiteral("form-data; name=\"attachment\"; filename=\"%1\"").arg(name).toUtf8());
         part.setBodyDevice(file);
         form->append(part);
     }

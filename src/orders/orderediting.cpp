@@ -2,6 +2,8 @@
 // and the customer block.
 
 #include "app/appcontext.h"
+#include "business/businesslookup.h"
+#include "documents/orderhtml.h"
 #include "models/qqmlobjectlistmodel.h"
 #include "models/qqmlvariantlistmodel.h"
 #include "orders/optiongroup.h"
@@ -38,8 +40,13 @@ void VexaOrder::newOrder()
 {
     clear();
     set_orderID(newOrderID());
-    // With a single business account its name goes into the order's
-    // properties ("AccountName") once business accounts are available.
+    // With a single business account there is nothing to choose.
+    const QStringList accounts = businessNames();
+    if (accounts.size() == 1) {
+        QVariantMap props = properties();
+        props.insert(QStringLiteral("AccountName"), accounts.first());
+        set_properties(props);
+    }
     set_confirmed(true);
 }
 
@@ -283,19 +290,31 @@ void VexaOrder::processAddress(const QString &s)
 
 QStringList VexaOrder::dropAddress() const
 {
+    // The values are typed by people (or arrive in received orders): each is
+    // escaped for the markup, and one that holds "|" stays one line.
     const QVariantMap p = properties();
-    auto v = [&p](const char *key) { return p.value(QLatin1String(key)).toString(); };
-    const QStringList entries = {
-        QStringLiteral("<p  style='margin-left: 40px'>") + v("da_name"),
+    auto v = [&p](const char *key) { return htmlText(p.value(QLatin1String(key)).toString()); };
+    const QStringList values = {
+        v("da_name"),
         QStringLiteral("%1 %2").arg(v("da_streetnum"), v("da_street")).trimmed(),
         v("da_buildcomp"),
         v("da_city"),
         v("da_state"),
         v("da_postcode"),
         v("da_country"),
-        v("da_phone") + QStringLiteral("</p>"),
+        v("da_phone"),
     };
-    return entries.join(QLatin1Char('|')).split(QLatin1Char('|'), Qt::SkipEmptyParts);
+    QStringList lines;
+    for (int i = 0; i < values.size(); ++i) {
+        QString line = values.at(i);
+        if (i == 0)
+            line.prepend(QStringLiteral("<p  style='margin-left: 40px'>"));
+        if (i == values.size() - 1)
+            line.append(QStringLiteral("</p>"));
+        if (!line.isEmpty())
+            lines << line;
+    }
+    return lines;
 }
 
 void VexaOrder::clearAppointment()

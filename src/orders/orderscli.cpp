@@ -10,14 +10,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-int cliOrderShow(CliCall &call)
+bool cliLoadOrder(VexaOrder &order, const QString &what, QTextStream &err)
 {
-    if (call.args.size() != 1) {
-        call.err << "usage: lattica-cli order show [--data DIR] FILE_OR_ID\n";
-        return 2;
-    }
-    const QString what = call.args.first();
-    VexaOrder order;
+    // Looking only: item processing must not save the order.
+    order.autoSave = false;
     // A path is read where it lies; an ID is looked up in the state folders
     // the way the application opens it, but never moved.
     bool ok;
@@ -28,10 +24,20 @@ int cliOrderShow(CliCall &call)
     } else {
         ok = order.loadOrder(what, VexaOrder::UnKnown, false);
     }
-    if (!ok) {
-        call.err << "lattica-cli: cannot load order " << what << '\n';
-        return 1;
+    if (!ok)
+        err << "lattica-cli: cannot load order " << what << '\n';
+    return ok;
+}
+
+int cliOrderShow(CliCall &call)
+{
+    if (call.args.size() != 1) {
+        call.err << "usage: lattica-cli order show [--data DIR] FILE_OR_ID\n";
+        return 2;
     }
+    VexaOrder order;
+    if (!cliLoadOrder(order, call.args.first(), call.err))
+        return 1;
     call.out << QString::fromUtf8(QJsonDocument(order.toJson()).toJson(QJsonDocument::Compact)) << '\n';
     return 0;
 }

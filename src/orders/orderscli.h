@@ -1,6 +1,15 @@
 #pragma once
 
+#include <QString>
+#include <QTextStream>
+
 struct CliCall;
+class VexaOrder;
+
+// Loads FILE_OR_ID for a command that only looks at the order: a file where
+// it lies, an ID from the state folders; nothing is moved or saved. On
+// failure says so on err.
+bool cliLoadOrder(VexaOrder &order, const QString &what, QTextStream &err);
 
 // lattica-cli order show [--data DIR] FILE_OR_ID
 int cliOrderShow(CliCall &call);

@@ -204,6 +204,14 @@ public:
     Q_INVOKABLE QString evalStr(const QString &expr) const;
     Q_INVOKABLE QStringList reviewData(int index);
 
+    // Order documents: the customer's document (the argument is ignored),
+    // print files in the print folder (their local-file URL as text, empty
+    // on failure) and the supplier account names of the configuration.
+    Q_INVOKABLE QString documentHTML(int docType) const;
+    Q_INVOKABLE QString printHtml(const QString &orderID, int type, const QString &html);
+    Q_INVOKABLE QString printOrder(const QString &orderID, VexaOrder::OrderState ostate, int type);
+    Q_INVOKABLE QStringList bdAccounts() const;
+
     // The pricing inputs that come from the settings and this order.
     PriceSettings priceSettings() const;
     // The product database, or null when it could not be opened.

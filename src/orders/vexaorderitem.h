@@ -57,6 +57,9 @@ public:
 
     Q_INVOKABLE OptionGroup *getOptionGroup(const QString &groupName) const;
     Q_INVOKABLE QStringList getDescList(const QString &optionGroup) const;
+    // The price calculators' summary: sizes, and for the whole item (-1)
+    // its price.
+    Q_INVOKABLE QString itemInfo(int optionIndex) const;
 
     // Drops the catalogue choices from the given level down: 3 product (and
     // every option group), 2 supplier, 1 range, always the colour; then every

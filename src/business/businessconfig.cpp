@@ -1,0 +1,79 @@
+#include "business/businessconfig.h"
+
+#include "app/appcontext.h"
+#include "app/appsettings.h"
+#include "app/textcipher.h"
+#include "orders/vexaorder.h"
+#include "pricing/csvtable.h"
+
+#include <QFileInfo>
+#include <QSettings>
+
+QString ediConfigPath()
+{
+    return AppContext::cfgFolder + QStringLiteral("/edi.cfg");
+}
+
+bool decipherPortalPassword(const QString &stored, QString *plain)
+{
+    plain->clear();
+    const QByteArray bytes = QByteArray::fromBase64(stored.trimmed().toLatin1());
+    QByteArray text;
+    if (bytes.isEmpty() || !decryptText(bytes, &text) || text.isEmpty())
+        return false;
+    *plain = QString::fromUtf8(text);
+    return true;
+}
+
+EdiConfig readEdiConfig()
+{
+    EdiConfig config;
+    if (!QFileInfo::exists(ediConfigPath()))
+        return config;
+    const QSettings edi(ediConfigPath(), QSettings::IniFormat);
+    config.present = true;
+    config.enabled = appSettings::convert(edi.value(QStringLiteral("ediEnabled"))).toBool();
+    config.remote = edi.value(QStringLiteral("ediRemote")).toString();
+    config.address = edi.value(QStringLiteral("ediAddress")).toString();
+    config.scheme = edi.value(QStringLiteral("ediScheme")).toString();
+    config.userName = edi.value(QStringLiteral("ediUserName")).toString();
+    config.passwordOk = decipherPortalPassword(edi.value(QStringLiteral("ediUserPass")).toString(), &config.password);
+    return config;
+}
+
+void loadBusinessConfig()
+{
+    appSettings *user = AppContext::userSettings();
+    if (!user)
+        return;
+    const QString valuesPath = AppContext::cfgFolder + QStringLiteral("/values.cfg");
+    if (QFileInfo::exists(valuesPath)) {
+        const QSettings values(valuesPath, QSettings::IniFormat);
+        for (const QString &key : values.allKeys()) {
+            const QVariant value = values.value(key);
+            const QString text = value.toString();
+            if (text.compare(QLatin1String("yes"), Qt::CaseInsensitive) == 0)
+                user->setValue(key, true);
+            else if (text.compare(QLatin1String("no"), Qt::CaseInsensitive) == 0)
+                user->setValue(key, false);
+            else
+                user->setValue(key, value);
+        }
+    }
+    const EdiConfig edi = readEdiConfig();
+    if (edi.present) {
+        user->setValue(QStringLiteral("ediEnabled"), edi.enabled);
+        user->setValue(QStringLiteral("ediRemote"), edi.remote);
+    } else {
+        user->remove(QStringLiteral("ediEnabled"));
+        user->remove(QStringLiteral("ediRemote"));
+    }
+}
+
+QStringList VexaOrder::bdAccounts() const
+{
+    const QString accounts = AppContext::cfgFolder + QStringLiteral("/bdaccounts.csv");
+    if (!QFileInfo::exists(ediConfigPath()) || !QFileInfo::exists(accounts))
+        return QStringList();
+    return CsvTable(accounts).column(1);
+}
