@@ -42,6 +42,8 @@ ApplicationWindow {
     readonly property alias stateGroup: mainStateGroup
     readonly property alias addressScreen: addressLoader.item
     readonly property alias captureScreen: captureLoader.item
+    readonly property alias reviewScreen: reviewLoader.item
+    readonly property alias completeScreen: completeLoader.item
     readonly property alias importDialog: importDialog
     readonly property alias messagePopup: messagePopup
     readonly property alias newsPopup: newsPopup
@@ -424,8 +426,8 @@ ApplicationWindow {
         }
         // Screens still to come: each is created in its state and shows
         // nothing until its file is added.
-        Loader { id: reviewLoader; anchors.fill: parent; active: false }
-        Loader { id: completeLoader; anchors.fill: parent; active: false }
+        Loader { id: reviewLoader; objectName: "reviewLoader"; anchors.fill: parent; active: false; source: "ReviewLTA.qml" }
+        Loader { id: completeLoader; objectName: "completeLoader"; anchors.fill: parent; active: false; source: "CompleteLTA.qml" }
         Loader { id: ordersLoader; anchors.fill: parent; visible: false }
         Loader { id: registerLoader; anchors.fill: parent; active: false }
         Loader { id: settingsLoader; anchors.fill: parent; active: false }
