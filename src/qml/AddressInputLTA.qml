@@ -119,7 +119,7 @@ Item {
                 }
                 HelpButton { helpText: "You must enter your order ref." }
                 Item { Layout.fillWidth: true }
-                Button {
+                PrimaryButton {
                     id: nextButton
                     objectName: "nextButton"
                     text: "Next..."

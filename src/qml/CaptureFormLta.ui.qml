@@ -316,8 +316,9 @@ Item {
 
                     FieldLabel { text: "Frame Style" }
                     GroupCombo { id: frameStyleCombo; objectName: "frameStyleCombo"; group: "Frame Style" }
-                    FieldLabel { text: "Frame Application" }
-                    GroupCombo { id: frameAppCombo; objectName: "frameAppCombo"; group: "Frame Application" }
+                    FieldLabel { text: "Frame Application"; visible: frameAppCombo.visible }
+                    GroupCombo { id: frameAppCombo; objectName: "frameAppCombo"; group: "Frame Application"; visible: present }
+                    Item { visible: !frameAppCombo.visible; Layout.columnSpan: 2; implicitWidth: 1; implicitHeight: 1 }
 
                     FieldLabel { text: "Panel Configuration" }
                     RowLayout {
@@ -360,13 +361,14 @@ Item {
                     FieldLabel { text: "Tilt Bar Location" }
                     RowLayout {
                         Layout.columnSpan: 3
-                        GroupCombo { id: tiltCombo; objectName: "tiltCombo"; group: "Tilt Bar" }
+                        GroupCombo { id: tiltCombo; objectName: "tiltCombo"; group: "Tilt Bar"; visible: present }
                         NumField { id: tilt1Field; objectName: "tilt1Field"; placeholderText: "split 1"; implicitWidth: 90 }
                         NumField { id: tilt2Field; objectName: "tilt2Field"; placeholderText: "split 2"; implicitWidth: 90 }
                     }
 
-                    FieldLabel { text: "Rail Size" }
-                    GroupCombo { id: railSizeCombo; objectName: "railSizeCombo"; group: "Rail Size" }
+                    FieldLabel { text: "Rail Size"; visible: railSizeCombo.visible }
+                    GroupCombo { id: railSizeCombo; objectName: "railSizeCombo"; group: "Rail Size"; visible: present }
+                    Item { visible: !railSizeCombo.visible; Layout.columnSpan: 2; implicitWidth: 1; implicitHeight: 1 }
                     FieldLabel { text: "Astragal"; visible: astragalRow.visible }
                     RowLayout {
                         id: astragalRow
@@ -380,8 +382,10 @@ Item {
                         GroupCombo { id: buildoutCombo; objectName: "buildoutCombo"; group: "Build Out" }
                         Label { id: customBuildout }
                     }
-                    FieldLabel { text: "Closure Catch" }
-                    GroupCombo { id: catchCombo; objectName: "catchCombo"; group: "Catch" }
+                    Item { visible: !buildoutRow.visible; Layout.columnSpan: 2; implicitWidth: 1; implicitHeight: 1 }
+                    FieldLabel { text: "Closure Catch"; visible: catchCombo.visible }
+                    GroupCombo { id: catchCombo; objectName: "catchCombo"; group: "Catch"; visible: present }
+                    Item { visible: !catchCombo.visible; Layout.columnSpan: 2; implicitWidth: 1; implicitHeight: 1 }
 
                     FieldLabel { text: "Rear Cover Strips?"; visible: rearCoverRow.visible }
                     RowLayout { id: rearCoverRow; CheckBox { id: rearCovers; objectName: "rearCovers" } }

@@ -164,14 +164,8 @@ CaptureFormLta {
         tilt1Field.setValue(d.TiltBarSplit1 || 0)
         tilt2Field.setValue(d.TiltBarSplit2 || 0)
         panelField.text = d.PanelConfig || ""
-        checkPanels()
         astragalCombo.fill(item)
-        if (layout.astragal && astragalCombo.currentIndex < 0 && astragalCombo.count > 0)
-            astragalCombo.currentIndex = 0
-        for (var t = 0; t < tpostRepeater.count; ++t)
-            tpostRepeater.itemAt(t).setValue(d["TPost" + (t + 1)] || 0)
-        for (var c = 0; c < cpanelRepeater.count; ++c)
-            cpanelRepeater.itemAt(c).setValue(d["CPanel" + (c + 1)] || 0)
+        checkPanels()
         flatPack.checked = d.Flatpack === true
         preAssembled.checked = !flatPack.checked
         for (var i = 0; i < 4; ++i) {
@@ -371,6 +365,19 @@ CaptureFormLta {
         if (l.text !== panelField.text)
             panelField.text = l.text
         layout = l
+        if (l.astragal && astragalCombo.currentIndex < 0 && astragalCombo.count > 0)
+            astragalCombo.currentIndex = 0
+        restoreMarks()
+    }
+
+    // The T-post and C-panel fields are made afresh when their number
+    // changes; they show the positions the item holds.
+    function restoreMarks() {
+        var d = item ? item.dataMap : ({})
+        for (var t = 0; t < tpostRepeater.count; ++t)
+            tpostRepeater.itemAt(t).setValue(d["TPost" + (t + 1)] || 0)
+        for (var c = 0; c < cpanelRepeater.count; ++c)
+            cpanelRepeater.itemAt(c).setValue(d["CPanel" + (c + 1)] || 0)
     }
 
     function applyAssembly(widthEdited) {

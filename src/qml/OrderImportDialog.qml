@@ -35,9 +35,9 @@ Dialog {
     }
 
     function loadIncoming() {
+        // a failed load leaves the open order as it was
         if (_myOrder.loadOrder(orderID + ";" + path, 6, false))
             return true
-        _myOrder.clear()
         failed("The order file " + path + " could not be read, nothing was changed.")
         return false
     }

@@ -319,7 +319,7 @@ ApplicationWindow {
                     Layout.alignment: Qt.AlignHCenter
                     columns: homePage.width < 600 ? 1 : 3
                     spacing: 20
-                    Button {
+                    PrimaryButton {
                         objectName: "newOrderButton"
                         text: "New Order"
                         width: Math.max(190, implicitWidth)
@@ -333,13 +333,13 @@ ApplicationWindow {
                             goTo("Customer")
                         }
                     }
-                    Button {
+                    PrimaryButton {
                         text: "View Orders"
                         width: Math.max(190, implicitWidth)
                         height: 40
                         onClicked: goTo("SavedOrders")
                     }
-                    Button {
+                    PrimaryButton {
                         text: "Send Orders"
                         width: Math.max(190, implicitWidth)
                         height: 40

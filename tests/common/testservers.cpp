@@ -13,8 +13,14 @@ bool ServerProcess::start(const QString &program, const QStringList &args, const
     m_tag = tag + ' ';
     m_process.start(program, args);
     QDeadlineTimer deadline(30000);
-    while (m_port == 0 && !deadline.hasExpired() && m_process.waitForReadyRead(1000))
-        readLines();
+    // A loaded machine can keep a server quiet for more than a second; only
+    // the deadline or the server's end stops the wait.
+    while (m_port == 0 && !deadline.hasExpired()) {
+        if (m_process.waitForReadyRead(1000))
+            readLines();
+        else if (m_process.state() == QProcess::NotRunning)
+            break;
+    }
     if (m_port == 0) {
         m_error = program + QStringLiteral(" did not report its port: ") + m_process.errorString() + ' '
                   + QString::fromLocal8Bit(m_process.readAllStandardError());

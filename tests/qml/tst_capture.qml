@@ -226,7 +226,13 @@ WindowTestCase {
     function test_newShutterAndCopyToRoom() {
         var capture = openSurvey()
         setSize(capture, 900, 1000)
+        typeInto(capture.panelField, "LTR")
+        typeInto(capture.tpostRepeater.itemAt(0), "450")
+        typeInto(capture.panelField, "LTRTL")
+        compare(capture.tpostRepeater.count, 2)
+        compare(capture.tpostRepeater.itemAt(0).text, "450", "a second post keeps the first one's position")
         typeInto(capture.panelField, "LR")
+        compare(_myOrder.getVexaOrderItem().dataMap.TPost1, undefined)
         capture.newShutterButton.clicked()
         compare(roomItemsModel.count, 2)
         compare(capture.itemIndex, 1)
@@ -237,5 +243,27 @@ WindowTestCase {
         compare(roomItemsModel.get(1).dataMap.PanelConfig, "LR")
         compare(capture.itemIndex, 0)
         compare(capture.panelField.text, "LR")
+    }
+
+    function test_closeOnSurveyKeepsTyping() {
+        var capture = openSurvey()
+        var id = _myOrder.orderID
+        typeInto(capture.widthField, "1111")
+        testTools.closeWindow(window)
+        compare(testTools.readOrder(testTools.ordersFolder() + id).items[0].width, 1111)
+    }
+
+    // a close whose save fails says why before the window goes
+    function test_closeWithFailedSave() {
+        var address = startOrder()
+        var target = testTools.ordersFolder() + _myOrder.orderID
+        typeInto(address.orderRefField, "LOST")
+        verify(testTools.blockPath(target))
+        testTools.closeWindow(window)
+        verify(window.visible)
+        tryCompare(window.messagePopup, "opened", true)
+        window.messagePopup.close()
+        tryCompare(window, "visible", false)
+        verify(testTools.remove(target))
     }
 }
