@@ -2,17 +2,10 @@
 
 #include "appcontext.h"
 #include "appsettings.h"
-<<<<<<< HEAD
-#include "screentools.h"
-#include "business/businessitem.h"
-#include "business/businessmanager.h"
-#include "cloud/cloudcomms.h"
-=======
 #include "business/businessitem.h"
 #include "business/businessmanager.h"
 #include "cloud/cloudcomms.h"
 #include "screentools.h"
->>>>>>> main
 #include "models/comboboxmodel.h"
 #include "models/qqmlobjectlistmodel.h"
 #include "orders/optiongroup.h"
