@@ -44,6 +44,7 @@ ApplicationWindow {
     readonly property alias captureScreen: captureLoader.item
     readonly property alias reviewScreen: reviewLoader.item
     readonly property alias completeScreen: completeLoader.item
+    readonly property alias ordersScreen: ordersLoader.item
     readonly property alias importDialog: importDialog
     readonly property alias messagePopup: messagePopup
     readonly property alias newsPopup: newsPopup
@@ -428,7 +429,7 @@ ApplicationWindow {
         // nothing until its file is added.
         Loader { id: reviewLoader; objectName: "reviewLoader"; anchors.fill: parent; active: false; source: "ReviewLTA.qml" }
         Loader { id: completeLoader; objectName: "completeLoader"; anchors.fill: parent; active: false; source: "CompleteLTA.qml" }
-        Loader { id: ordersLoader; anchors.fill: parent; visible: false }
+        Loader { id: ordersLoader; objectName: "ordersLoader"; anchors.fill: parent; visible: false; source: "OrdersList.qml" }
         Loader { id: registerLoader; anchors.fill: parent; active: false }
         Loader { id: settingsLoader; anchors.fill: parent; active: false }
 
