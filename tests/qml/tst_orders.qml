@@ -24,6 +24,10 @@ WindowTestCase {
         staticSettings.setValue("srtOrder_b", true)
         staticSettings.setValue("inetProbeUrl_s", "http://127.0.0.1:9/")
         sample = testTools.readOrder(testTools.sourcePath("data/sample-order.json"))
+        // only the orders of this test
+        verify(testTools.remove(testTools.ordersFolder()))
+        for (var f of ["in", "post", "posted", "xfer", "b"])
+            verify(testTools.blockPath(testTools.ordersFolder() + f))
         put("in/", "IN-1", "Inbox Road", "")
         put("", "WIP-1", "Early Lane", "2026-01-05T09:00:00.000")
         put("", "WIP-2", "Late Lane", "2026-03-05T15:30:00.000")
