@@ -45,6 +45,8 @@ ApplicationWindow {
     readonly property alias reviewScreen: reviewLoader.item
     readonly property alias completeScreen: completeLoader.item
     readonly property alias ordersScreen: ordersLoader.item
+    readonly property alias registerScreen: registerLoader.item
+    readonly property alias settingsScreen: settingsLoader.item
     readonly property alias importDialog: importDialog
     readonly property alias messagePopup: messagePopup
     readonly property alias newsPopup: newsPopup
@@ -430,8 +432,8 @@ ApplicationWindow {
         Loader { id: reviewLoader; objectName: "reviewLoader"; anchors.fill: parent; active: false; source: "ReviewLTA.qml" }
         Loader { id: completeLoader; objectName: "completeLoader"; anchors.fill: parent; active: false; source: "CompleteLTA.qml" }
         Loader { id: ordersLoader; objectName: "ordersLoader"; anchors.fill: parent; visible: false; source: "OrdersList.qml" }
-        Loader { id: registerLoader; anchors.fill: parent; active: false }
-        Loader { id: settingsLoader; anchors.fill: parent; active: false }
+        Loader { id: registerLoader; objectName: "registerLoader"; anchors.fill: parent; active: false; source: "RegisterLTA.qml" }
+        Loader { id: settingsLoader; objectName: "settingsLoader"; anchors.fill: parent; active: false; source: "SettingsLta.qml" }
 
         // How the window answers the screens still to come.
         Connections {
@@ -465,6 +467,7 @@ ApplicationWindow {
             target: settingsLoader.item
             ignoreUnknownSignals: true
             function onAccepted() {
+                prevSync = 0
                 _myOrder.saveOrder()
                 _myOrder.clear()
                 mainStateGroup.state = "Home"
@@ -543,7 +546,6 @@ ApplicationWindow {
             },
             State {
                 name: "SettingStateLTA"
-                PropertyChanges { target: settingsLoader; active: true }
                 PropertyChanges { target: homeButton; enabled: false }
                 PropertyChanges { target: customerButton; enabled: false }
                 PropertyChanges { target: surveyButton; enabled: false }
@@ -552,9 +554,18 @@ ApplicationWindow {
                 PropertyChanges { target: btButton; enabled: false }
                 PropertyChanges { target: settingsButton; selected: true }
                 PropertyChanges { target: syncStatus; visible: toolbarRow.width > 350 }
-                StateChangeScript { script: syncTimer.start() }
+                // the settings come from the sync first, so that saving
+                // cannot write older values back
+                StateChangeScript {
+                    script: {
+                        prevSync = 0
+                        checkNotify(2)
+                        settingsLoader.active = true
+                    }
+                }
             }
         ]
+        onStateChanged: if (state !== "SettingStateLTA") settingsLoader.active = false
     }
 
     Connections {
