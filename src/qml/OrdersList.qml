@@ -260,6 +260,7 @@ Item {
                             }
                             ComboBox {
                                 objectName: "postedFilter"
+                                Layout.preferredWidth: 120
                                 visible: list.states[0] === 4
                                 model: ["All", "Supplier", "Other User"]
                                 onActivated: savedOrders.postedFilter(currentIndex)

@@ -150,12 +150,13 @@ Item {
                 Item { Layout.fillWidth: true }
                 GridLayout {
                     id: figures
-                    columns: 3
+                    columns: 2
                     visible: showPrices
                     Layout.alignment: Qt.AlignTop
                     FieldLabel { text: "Additions (+/-)"; visible: detailsBox.checked }
                     TextField {
                         id: additionsField
+                        Layout.preferredWidth: 130
                         objectName: "additionsField"
                         visible: detailsBox.checked
                         selectByMouse: true
@@ -165,17 +166,16 @@ Item {
                             touch()
                         }
                     }
-                    Item { width: 1; visible: detailsBox.checked }
                     FieldLabel { text: "Total"; visible: detailsBox.checked }
                     TextField {
                         id: totalField
+                        Layout.preferredWidth: 130
                         objectName: "totalField"
                         visible: detailsBox.checked
                         readOnly: true
                         color: Style.midGrey
                         text: money(total)
                     }
-                    Item { width: 1; visible: detailsBox.checked }
                     FieldLabel {
                         id: discountLabel
                         objectName: "discountLabel"
@@ -186,6 +186,7 @@ Item {
                     }
                     TextField {
                         id: discountField
+                        Layout.preferredWidth: 130
                         objectName: "discountField"
                         visible: detailsBox.checked
                         selectByMouse: true
@@ -195,36 +196,39 @@ Item {
                             touch()
                         }
                     }
-                    Item { width: 1; visible: detailsBox.checked }
                     FieldLabel { text: "Price"; visible: !detailsBox.checked }
                     TextField {
                         id: priceField
+                        Layout.preferredWidth: 130
                         objectName: "priceField"
                         visible: !detailsBox.checked
                         readOnly: true
                         text: money(balance + deposit)
                     }
-                    Item { width: 1; visible: !detailsBox.checked }
                     FieldLabel { text: "Deposit" }
-                    TextField {
-                        id: depositField
-                        objectName: "depositField"
-                        selectByMouse: true
-                        onTextEdited: {
-                            deposit = readNumber(text)
-                            recalcBalance()
-                            touch()
+                    RowLayout {
+                        TextField {
+                            id: depositField
+                            objectName: "depositField"
+                            selectByMouse: true
+                            Layout.preferredWidth: 130
+                            onTextEdited: {
+                                deposit = readNumber(text)
+                                recalcBalance()
+                                touch()
+                            }
                         }
-                    }
-                    ComboBox {
-                        id: paymentCombo
-                        objectName: "paymentCombo"
-                        visible: deposit > 0
-                        onActivated: _myOrder.paytype = currentText
+                        ComboBox {
+                            id: paymentCombo
+                            objectName: "paymentCombo"
+                            visible: deposit > 0
+                            onActivated: _myOrder.paytype = currentText
+                        }
                     }
                     FieldLabel { text: "Balance" }
                     TextField {
                         id: balanceField
+                        Layout.preferredWidth: 130
                         objectName: "balanceField"
                         selectByMouse: true
                         onTextEdited: {
@@ -233,7 +237,6 @@ Item {
                             touch()
                         }
                     }
-                    Item { width: 1 }
                 }
             }
 

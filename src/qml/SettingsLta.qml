@@ -184,9 +184,9 @@ Item {
                 Item { width: 1 }
                 FieldLabel { text: "Order numbering" }
                 RowLayout {
-                    TextField { id: prefixField; maximumLength: 8; placeholderText: "prefix" }
-                    TextField { id: numberField; maximumLength: 12; placeholderText: "next number"; validator: RegularExpressionValidator { regularExpression: /[0-9]{0,12}/ } }
-                    TextField { id: suffixField; maximumLength: 8; placeholderText: "suffix" }
+                    TextField { id: prefixField; Layout.preferredWidth: 110; maximumLength: 8; placeholderText: "prefix" }
+                    TextField { id: numberField; Layout.preferredWidth: 130; maximumLength: 12; placeholderText: "next number"; validator: RegularExpressionValidator { regularExpression: /[0-9]{0,12}/ } }
+                    TextField { id: suffixField; Layout.preferredWidth: 110; maximumLength: 8; placeholderText: "suffix" }
                 }
                 HelpButton { helpText: "Local order reference numbers will start from this value on this device." }
             }

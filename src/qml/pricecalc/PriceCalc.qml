@@ -176,8 +176,8 @@ Dialog {
         textFormat: Text.RichText
         text: !item ? "" : (option ? option.optionGroup + ": " + option.description + "<br>" : "")
                           + item.itemInfo(optionIndex)
-                          + (onTrade ? "<br>Current Price: <b>" : "<br>Original Price: <b>")
-                          + currency + startPrice.toFixed(2) + "</b>"
+                          + (option ? (onTrade ? "<br>Current Price: <b>" : "<br>Original Price: <b>")
+                                      + currency + startPrice.toFixed(2) + "</b>" : "")
     }
 
     ColumnLayout {
@@ -197,6 +197,7 @@ Dialog {
                 FieldLabel { text: "Trade Price" }
                 TextField {
                     id: tradePriceField
+                    Layout.preferredWidth: 130
                     objectName: "tradePrice"
                     readOnly: !priceEditable
                     validator: DoubleValidator { bottom: 0; top: 10000000; decimals: 2; notation: DoubleValidator.StandardNotation }
@@ -206,6 +207,7 @@ Dialog {
                 FieldLabel { text: "Trade Discount %" }
                 TextField {
                     id: tradeDiscField
+                    Layout.preferredWidth: 130
                     objectName: "tradeDisc"
                     validator: DoubleValidator { bottom: 0; top: 100; decimals: 2; notation: DoubleValidator.StandardNotation }
                     onTextEdited: tradeEdited = true
@@ -214,6 +216,7 @@ Dialog {
                 FieldLabel { text: "Markup %" }
                 TextField {
                     id: markupField
+                    Layout.preferredWidth: 130
                     objectName: "markup"
                     validator: DoubleValidator { bottom: 0; top: priceCalc.maxMarkup(); decimals: 2; notation: DoubleValidator.StandardNotation }
                     onTextEdited: tradeEdited = true
@@ -251,6 +254,7 @@ Dialog {
                 FieldLabel { text: "Retail Price" }
                 TextField {
                     id: retailPriceField
+                    Layout.preferredWidth: 130
                     objectName: "retailPrice"
                     readOnly: !priceEditable
                     validator: DoubleValidator { bottom: 0; top: 10000000; decimals: 2; notation: DoubleValidator.StandardNotation }
