@@ -5,12 +5,15 @@
 #include "logrotate.h"
 #include "registertypes.h"
 #include "business/businessmanager.h"
+#include "business/controllerlink.h"
+#include "business/staffmanager.h"
 #include "cloud/cloudcomms.h"
 #include "orders/savedorders.h"
 #include "orders/vexaorder.h"
 #include "singleapplication.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFont>
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
@@ -162,7 +165,11 @@ int runLattica(int argc, char *argv[])
     const QStringList args = QCoreApplication::arguments();
     const QString screenshot = screenshotTarget(args);
     const QStringList screens = screensRequest(args);
-    const QString importFile = fileArgument(args);
+    // The running copy may have another working folder: hand over (and
+    // keep) the file's absolute path.
+    QString importFile = fileArgument(args);
+    if (!importFile.isEmpty() && !importFile.startsWith(QLatin1String("file:")))
+        importFile = QFileInfo(importFile).absoluteFilePath();
     // A later start hands its order file to the running copy and leaves.
     // (A screenshot run is a throw-away copy and never joins the guard.)
     std::unique_ptr<SingleApplication> single;
@@ -191,14 +198,15 @@ int runLattica(int argc, char *argv[])
     // (given the order), the saved-order lists.
     auto order = std::make_unique<VexaOrder>();
     auto cloud = std::make_unique<CloudComms>(order.get());
+    // the controller's sign-in and registration reach the staff list here
+    auto staff = std::make_unique<StaffManager>();
+    staff->connectTo(cloud.get());
     QObject::connect(cloud.get(), &CloudComms::catalogueUpdated, order.get(), &VexaOrder::reloadCatalogueControls);
     // The controller's own business manager: registration and the daily
-    // address check fetch the accounts' delivery addresses through it.
+    // address check fetch the accounts' delivery addresses through it, the
+    // configuration check refreshes the lead time with it.
     auto business = std::make_unique<BusinessManager>();
-    cloud->business.fetchAccountAddresses = [b = business.get()](const QString &accountId) {
-        b->fetchAccountAddresses(accountId);
-        return b->error();
-    };
+    linkBusinessToController(cloud.get(), business.get());
     auto savedOrders = std::make_unique<SavedOrders>();
     auto engine = std::make_unique<QQmlApplicationEngine>();
     publishInterface(engine.get(), order.get(), cloud.get(), savedOrders.get());
@@ -229,6 +237,7 @@ int runLattica(int argc, char *argv[])
     installLogHandler(nullptr);
     engine.reset();
     savedOrders.reset();
+    staff.reset();
     cloud.reset();
     business.reset();
     order.reset();

@@ -6,6 +6,9 @@
 #include "orders/orderscli.h"
 #include "pricing/pricereport.h"
 #include "cloud/cloudcli.h"
+#include "documents/portalcli.h"
+#include "cloud/synccli.h"
+#include "business/staffcli.h"
 
 #include <QCoreApplication>
 #include <functional>
@@ -26,6 +29,8 @@ std::vector<Command> commands()
     return {
         {{QStringLiteral("order"), QStringLiteral("show")}, QStringLiteral("order show [--data DIR] FILE_OR_ID"),
          cliOrderShow},
+        {{QStringLiteral("order"), QStringLiteral("xml")},
+         QStringLiteral("order xml [--data DIR] [--account CODE] FILE_OR_ID"), cliOrderXml},
         {{QStringLiteral("order"), QStringLiteral("html")},
          QStringLiteral("order html [--data DIR] [--supplier] FILE_OR_ID"), cliOrderHtml},
         {{QStringLiteral("order"), QStringLiteral("mail")}, QStringLiteral("order mail [--data DIR] FILE_OR_ID"),
@@ -38,6 +43,8 @@ std::vector<Command> commands()
         {{QStringLiteral("seal-credentials")},
          QStringLiteral("seal-credentials [KEY_ID SECRET MAIL_CREDENTIAL]   (else three lines on stdin)"),
          cliSealCredentials},
+        {{QStringLiteral("sync")}, QStringLiteral("sync [--data DIR]"), cliSync},
+        {{QStringLiteral("staff")}, QStringLiteral("staff list|add|remove|code [--data DIR] ..."), cliStaff},
     };
 }
 

@@ -4,7 +4,11 @@
 #include "appsettings.h"
 #include "business/businessitem.h"
 #include "business/businessmanager.h"
+#include "business/staffitem.h"
+#include "business/staffmanager.h"
 #include "cloud/cloudcomms.h"
+#include "cloud/dcloudcomms.h"
+#include "cloud/downloadmanager.h"
 #include "screentools.h"
 #include "models/comboboxmodel.h"
 #include "models/qqmlobjectlistmodel.h"
@@ -39,9 +43,10 @@ void registerInterfaceTypes()
     qmlRegisterUncreatableType<SavedItem>("SavedOrders", 1, 0, "SavedItem", notCreatable);
     qmlRegisterType<BusinessManager>("VexaOrder", 1, 0, "BusinessManager");
     qmlRegisterType<BusinessItem>("VexaOrder", 1, 0, "BusinessItem");
-    // Types still to land as their classes are written:
-    //  VexaOrder: DownloadManager, StaffManager, StaffItem
-    //  vexa.drive: DCloudComms
+    qmlRegisterType<DownloadManager>("VexaOrder", 1, 0, "DownloadManager");
+    qmlRegisterType<StaffManager>("VexaOrder", 1, 0, "StaffManager");
+    qmlRegisterType<StaffItem>("VexaOrder", 1, 0, "StaffItem");
+    qmlRegisterType<DCloudComms>("vexa.drive", 1, 0, "DCloudComms");
 }
 
 void setCommonContextProperties(QQmlContext *context)

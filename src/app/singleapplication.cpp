@@ -55,6 +55,10 @@ SingleApplicationPrivate::SingleApplicationPrivate(SingleApplication *q) : q(q) 
 
 SingleApplicationPrivate::~SingleApplicationPrivate()
 {
+    // clients closing with the server are not messages any more
+    for (QLocalSocket *client : pending.keys())
+        client->disconnect(this);
+    pending.clear();
     if (socket) {
         socket->close();
         delete socket;
@@ -162,26 +166,34 @@ void SingleApplicationPrivate::slotConnectionEstablished()
     }
     const uint instance = qFromLittleEndian<quint32>(number.constData());
 
+    pending.insert(client, client->readAll());
     connect(client, &QLocalSocket::aboutToClose, this,
+            [this, client, instance] { slotClientConnectionClosed(client, instance); });
+    connect(client, &QLocalSocket::disconnected, this,
             [this, client, instance] { slotClientConnectionClosed(client, instance); });
     connect(client, &QLocalSocket::readyRead, this,
             [this, client, instance] { slotDataAvailable(client, instance); });
 
     if (type == "N" || (type == "S" && (options & SingleApplication::SecondaryNotification)))
         emit q->instanceStarted();
-    if (client->bytesAvailable() > 0)
-        emit q->receivedMessage(instance, client->readAll());
+    if (client->state() != QLocalSocket::ConnectedState)
+        slotClientConnectionClosed(client, instance);
 }
 
 void SingleApplicationPrivate::slotDataAvailable(QLocalSocket *client, uint instanceId)
 {
-    emit q->receivedMessage(instanceId, client->readAll());
+    Q_UNUSED(instanceId)
+    if (pending.contains(client))
+        pending[client] += client->readAll();
 }
 
 void SingleApplicationPrivate::slotClientConnectionClosed(QLocalSocket *client, uint instanceId)
 {
-    if (client->bytesAvailable() > 0)
-        emit q->receivedMessage(instanceId, client->readAll());
+    if (!pending.contains(client))
+        return;
+    const QByteArray message = pending.take(client) + client->readAll();
+    if (!message.isEmpty())
+        emit q->receivedMessage(instanceId, message);
     client->deleteLater();
 }
 

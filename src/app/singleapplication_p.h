@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QObject>
 #include <QSharedMemory>
 
@@ -34,6 +35,9 @@ public:
     QLocalServer *server = nullptr;
     QLocalSocket *socket = nullptr;
     uint instanceNumber = 0;
+    // What each connected client has sent so far: a message may arrive in
+    // several pieces and is handed on whole when the client closes.
+    QHash<QLocalSocket *, QByteArray> pending;
 
 public slots:
     void slotConnectionEstablished();

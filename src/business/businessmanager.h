@@ -46,6 +46,10 @@ public:
     // Downloads and stores the account's delivery addresses; false with
     // error set when that fails.
     Q_INVOKABLE bool fetchAccountAddresses(const QString &accountID);
+    // Reads the supplier's current lead time (working days) from its stock
+    // file into the user setting "lead_time_i"; false with error set when
+    // that fails (the setting then stays as it was).
+    Q_INVOKABLE bool refreshLeadTime();
     Q_INVOKABLE QStringList busNames() const;
     Q_INVOKABLE QStringList deliveryNames(const QString &name) const;
     Q_INVOKABLE bool updateBusiness(int index, const QString &deliveryName, const QString &name,

@@ -51,6 +51,8 @@ const QStringList &installationKeys()
         QStringLiteral("storagePort_i"),    QStringLiteral("storagePathStyle_b"),
         QStringLiteral("credblock_s"),      QStringLiteral("allweddi"),        QStringLiteral("ltaurl"),
         QStringLiteral("inetProbeUrl_s"),   QStringLiteral("supportemail"),    QStringLiteral("mailchkKey"),
+        QStringLiteral("ediFtpPort_i"),     QStringLiteral("ediHttpsPort_i"),  QStringLiteral("transferTimeout_i"),
+        QStringLiteral("installCmd_s"),
     };
     return keys;
 }
@@ -871,8 +873,15 @@ void CloudComms::mergeUniversalSettings(const QString &path)
     QSettings file(path, QSettings::IniFormat);
     const QStringList keys = file.allKeys();
     for (const QString &key : keys) {
+        // The file is shared by every installation: where this one keeps its
+        // data, which services it reaches and with which keys stay its own.
+        const QString target = key.startsWith(QLatin1Char('-')) ? key.mid(1) : key;
+        if (installationKeys().contains(target)) {
+            qWarning() << "un.ini may not set" << target;
+            continue;
+        }
         if (key.startsWith(QLatin1Char('-')))
-            removeSetting(key.mid(1));
+            removeSetting(target);
         else
             setSetting(key, file.value(key));
     }

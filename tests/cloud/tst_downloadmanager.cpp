@@ -1,0 +1,140 @@
+// The installer download against a local HTTP server of the tests
+// (downloadserver.py): only a whole, matching file reaches the launcher.
+#include "app/appcontext.h"
+#include "app/appsettings.h"
+#include "cloud/downloadmanager.h"
+#include "testenv.h"
+#include "testservers.h"
+
+#include <QCryptographicHash>
+#include <QStandardPaths>
+#include <QtTest>
+#include <memory>
+
+namespace {
+class DownloadServer : public ServerProcess
+{
+public:
+    bool start() { return ServerProcess::start("/usr/bin/python3", {TestEnv::sourcePath("tests/servers/downloadserver.py")}, "DL"); }
+};
+
+QByteArray wholeFile()
+{
+    QByteArray body(200000, 0);
+    for (int i = 0; i < body.size(); ++i)
+        body[i] = char(i % 251);
+    return body;
+}
+
+QString downloads() { return QStandardPaths::writableLocation(QStandardPaths::DownloadLocation); }
+} // namespace
+
+class TestDownloadManager : public QObject
+{
+    Q_OBJECT
+    DownloadServer m_server;
+    std::unique_ptr<QTemporaryDir> m_data;
+
+    // Runs the queue to its end; returns what the launcher was asked to start.
+    QStringList run(DownloadManager &dm, const QStringList &paths, QStringList *errors = nullptr)
+    {
+        QStringList launched;
+        dm.setLauncher([&launched](const QString &path, QString *) { return launched << path, true; });
+        dm.setTimeoutMs(1500);
+        dm.setShutdownDelayMs(0);
+        QSignalSpy finished(&dm, &DownloadManager::finished), shutdown(&dm, &DownloadManager::shutdown),
+            error(&dm, &DownloadManager::errorMessage);
+        for (const QString &p : paths)
+            dm.append(m_server.url(p));
+        [&] { QTRY_VERIFY_WITH_TIMEOUT(finished.size() + shutdown.size() == 1, 15000); }();
+        if (errors)
+            for (const QList<QVariant> &e : error)
+                *errors << e.at(0).toString();
+        return launched;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        TestEnv::initApp();
+        m_data.reset(TestEnv::freshDataFolder());
+        QVERIFY2(m_server.start(), qPrintable(m_server.error()));
+    }
+    void init() { QDir(downloads()).removeRecursively(); }
+
+    void onlyWholeFileIsStarted_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("digest");
+        QTest::addColumn<QString>("error"); // "" = started
+        const QString good = QCryptographicHash::hash(wholeFile(), QCryptographicHash::Sha256).toHex();
+        QTest::newRow("whole") << "/files/setup.bin" << "" << "";
+        QTest::newRow("whole, digest matches") << "/files/setup.bin" << good.toUpper() << "";
+        QTest::newRow("whole, other digest") << "/files/setup.bin" << QString(64, 'a') << "does not match its published checksum";
+        QTest::newRow("shorter than its length") << "/short/setup.bin" << "" << "Download failed: ";
+        QTest::newRow("cut off without length") << "/cut/setup.bin" << good << "does not match its published checksum";
+        QTest::newRow("error page with 200") << "/page/setup.bin" << good << "does not match its published checksum";
+        QTest::newRow("302") << "/moved/setup.bin" << "" << "redirected";
+        QTest::newRow("404") << "/missing/setup.bin" << "" << "Not Found";
+        QTest::newRow("stalled") << "/stall/setup.bin" << "" << "Download timed out";
+    }
+    void onlyWholeFileIsStarted()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, digest);
+        QFETCH(QString, error);
+        AppContext::userSettings()->setValue("installsha256_s", digest);
+        DownloadManager dm;
+        QSignalSpy prog(&dm, &DownloadManager::progChanged);
+        QStringList errors;
+        const QStringList launched = run(dm, {path}, &errors);
+        const QString saved = downloads() + "/setup.bin";
+        if (error.isEmpty()) {
+            QCOMPARE(launched, QStringList{saved});
+            QCOMPARE(TestEnv::readFile(saved), wholeFile());
+            QVERIFY(errors.isEmpty());
+            QVERIFY(prog.size() > 1);
+            QCOMPARE(dm.prog(), 1.0);
+            QCOMPARE(dm.rate(), QString("100%"));
+        } else {
+            QVERIFY(launched.isEmpty());
+            QVERIFY(!QFile::exists(saved));
+            QCOMPARE(errors.size(), 1);
+            QVERIFY2(errors.first().contains(error), qPrintable(errors.first()));
+        }
+    }
+
+    void saveNames()
+    {
+        AppContext::userSettings()->setValue("installsha256_s", "");
+        DownloadManager dm;
+        QStringList errors;
+        // the launcher gets the last file of the queue
+        QCOMPARE(run(dm, {"/files/setup.exe", "/files/setup.exe", "/files/..%2F..%2Fevil", "/files/", "/files/"}, &errors),
+                 QStringList{downloads() + "/download.1"});
+        QCOMPARE(QDir(downloads()).entryList(QDir::Files), QStringList({"download", "download.1", "setup(1).exe", "setup.exe"}));
+        QCOMPARE(errors, QStringList{"Refused to save a file named ../../evil"});
+        QCOMPARE(dm.completedCount(), 4);
+    }
+
+    void linuxLauncher()
+    {
+        // without a command the file is only reported
+        DownloadManager dm;
+        QSignalSpy saved(&dm, &DownloadManager::saved);
+        QString message;
+        QVERIFY(!DownloadManager::defaultLauncher("/tmp/setup.bin", &message));
+        QCOMPARE(message, QString("The new version was saved to /tmp/setup.bin"));
+        // with one, it is started with the file
+        const QString script = m_data->path() + "/install.sh", marker = m_data->path() + "/started";
+        TestEnv::writeFile(script, "#!/bin/sh\necho \"$1\" > " + marker.toUtf8() + "\n");
+        QFile(script).setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        AppContext::userSettings()->setValue("installCmd_s", script);
+        QVERIFY(DownloadManager::defaultLauncher("/tmp/setup.bin", &message));
+        QTRY_COMPARE(TestEnv::readFile(marker), QByteArray("/tmp/setup.bin\n"));
+        AppContext::userSettings()->remove("installCmd_s");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDownloadManager)
+#include "tst_downloadmanager.moc"
