@@ -4,6 +4,8 @@ import QtQuick.Controls 2.15
 import QtQuick.Controls.Universal 2.15
 import QtQuick.Layouts 1.15
 import CustomStyles 1.0
+import VexaOrder 1.0
+import vexa.drive 1.0
 import "comps"
 
 ApplicationWindow {
@@ -35,9 +37,9 @@ ApplicationWindow {
     // Complete is reachable only after the review has been shown since the
     // last survey visit or trade change.
     property bool reviewSeen: false
-    // Fed by the settings sync and the installer download once they exist.
-    property QtObject dcloudComms: null
-    property QtObject downloadManager: null
+    // The settings sync (its result feeds the toolbar icon) and the installer download.
+    property QtObject dcloudComms: DCloudComms {}
+    property QtObject downloadManager: DownloadManager {}
 
     readonly property alias stateGroup: mainStateGroup
     readonly property alias addressScreen: addressLoader.item

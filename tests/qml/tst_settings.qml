@@ -140,4 +140,23 @@ WindowTestCase {
         compare(String(iniSettings.value("markup_d")), "900")
         window.dcloudComms = null
     }
+
+    // a failed installer download leaves "Update..." usable again
+    function test_updateAfterFailedDownload() {
+        registered()
+        localSettings.setValue("currver", lta_ver + 1)
+        localSettings.setValue("installurl", "http://127.0.0.1:9/lattica-setup")
+        openWindow()
+        var popup = window.newsPopup
+        tryCompare(popup, "opened", true)
+        var update = findChild(popup.contentItem, "updateButton")
+        verify(update.visible)
+        update.clicked()
+        verify(!update.enabled)
+        tryVerify(function() { return update.enabled }, 10000)
+        verify(popup.downloadError !== "")
+        findChild(popup.contentItem, "newsClose").clicked()
+        tryCompare(popup, "opened", false)
+        localSettings.remove("currver")
+    }
 }
