@@ -42,6 +42,8 @@ Item {
     property alias message: message
 
     BusinessManager { id: business }
+    StaffManager { id: staffManager }
+    property alias staffForm: staffForm
 
     function asList(v) {
         if (Array.isArray(v))
@@ -161,6 +163,20 @@ Item {
                 FieldLabel { text: "Delivery Address\nNames"; visible: controller }
                 TextArea { id: deliveryNames; visible: controller; readOnly: true; Layout.fillWidth: true }
                 Item { width: 1; visible: controller }
+                FieldLabel { text: "Users and Surveyors"; visible: controller }
+                TextField {
+                    objectName: "staffNames"
+                    visible: controller
+                    readOnly: true
+                    Layout.fillWidth: true
+                    text: staffManager.staffList.join(", ")
+                }
+                Button {
+                    objectName: "staffEdit"
+                    visible: controller
+                    text: "Edit..."
+                    onClicked: staffForm.visible = true
+                }
                 FieldLabel { text: "Rooms List" }
                 TextField { id: roomsField; objectName: "roomsField"; Layout.fillWidth: true }
                 Item { width: 1 }
@@ -245,4 +261,11 @@ Item {
         onAccepted: vexaData.unregister(true)
     }
     MessagePopup { id: message; objectName: "settingsMessage" }
+    StaffForm {
+        id: staffForm
+        anchors.fill: parent
+        visible: false
+        staff: staffManager
+        onBack: visible = false
+    }
 }

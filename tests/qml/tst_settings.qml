@@ -159,4 +159,31 @@ WindowTestCase {
         tryCompare(popup, "opened", false)
         localSettings.remove("currver")
     }
+
+    function test_staff() {
+        registered()
+        openWindow()
+        child("settingsButton").clicked()
+        var screen = window.settingsScreen
+        findChild(screen, "staffEdit").clicked()
+        var form = screen.staffForm
+        verify(form.visible)
+        var before = form.list.count
+        findChild(form, "addSurveyor").clicked()
+        var dialog = form.editDialog
+        tryCompare(dialog, "opened", true)
+        dialog.idField.text = "JB"
+        dialog.nameField.text = "Jo Bloggs"
+        verify(dialog.save())
+        compare(form.list.count, before + 1)
+        verify(findChild(screen, "staffNames").text.indexOf("JB") >= 0)
+        // the same short name twice is refused with the reason
+        findChild(form, "addSurveyor").clicked()
+        tryCompare(dialog, "opened", true)
+        dialog.idField.text = "jb"
+        verify(!dialog.save())
+        verify(dialog.error !== "")
+        dialog.close()
+        compare(form.list.count, before + 1)
+    }
 }
