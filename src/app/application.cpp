@@ -233,6 +233,14 @@ int runLattica(int argc, char *argv[])
         });
     }
 
+    // For the start-up benchmark (bench/bench_startup): leave once the first
+    // frame has been shown.
+    if (qEnvironmentVariableIsSet("LTA_EXIT_AFTER_FIRST_FRAME")) {
+        if (auto *window = qobject_cast<QQuickWindow *>(engine->rootObjects().value(0)))
+            QObject::connect(window, &QQuickWindow::frameSwapped, &app, [] { QCoreApplication::exit(0); },
+                             Qt::QueuedConnection);
+    }
+
     const int rc = app.exec();
     installLogHandler(nullptr);
     engine.reset();

@@ -37,6 +37,8 @@ std::vector<Command> commands()
          cliOrderMail},
         {{QStringLiteral("orders"), QStringLiteral("list")},
          QStringLiteral("orders list [--data DIR] [--state received|inprogress|topost|sent|backup]"), cliOrdersList},
+        {{QStringLiteral("orders"), QStringLiteral("post")}, QStringLiteral("orders post [--data DIR]"),
+         cliOrdersPost},
         {{QStringLiteral("price")}, QStringLiteral("price [--data DIR] [--save] FILE_OR_ID"), cliPrice},
         {{QStringLiteral("catalogue"), QStringLiteral("install")},
          QStringLiteral("catalogue install [--data DIR] FOLDER"), cliCatalogueInstall},

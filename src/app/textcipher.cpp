@@ -5,8 +5,49 @@
 #include <QRandomGenerator>
 #include <QtEndian>
 
+#include <zlib.h>
+
 namespace {
 constexpr int kHashSize = 20; // SHA-1
+
+// Unpacks a body in the framework's compressed form (4-byte big-endian size,
+// then a zlib stream) without ever holding more than `limit` bytes: the size
+// in front is only a hint, so the stream is inflated in chunks and dropped
+// as soon as it grows past the limit. False for damaged or oversized data.
+bool uncompressBounded(const QByteArray &body, int limit, QByteArray *out)
+{
+    out->clear();
+    if (body.size() <= 4)   // the framework's form of an empty text is 4 zero bytes
+        return body.size() == 4 && body == QByteArray(4, '\0');
+    if (qFromBigEndian<quint32>(body.constData()) > quint32(limit))
+        return false;
+    z_stream zs = {};
+    if (inflateInit(&zs) != Z_OK)
+        return false;
+    zs.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(body.constData() + 4));
+    zs.avail_in = uInt(body.size() - 4);
+    char chunk[16384];
+    int rc = Z_OK;
+    while (rc == Z_OK) {
+        zs.next_out = reinterpret_cast<Bytef *>(chunk);
+        zs.avail_out = sizeof chunk;
+        rc = inflate(&zs, Z_NO_FLUSH);
+        const int produced = int(sizeof chunk - zs.avail_out);
+        if (out->size() + produced > limit) {
+            rc = Z_MEM_ERROR;
+            break;
+        }
+        out->append(chunk, produced);
+        if (rc == Z_BUF_ERROR && produced > 0)   // room ran out, not input
+            rc = Z_OK;
+    }
+    inflateEnd(&zs);
+    if (rc != Z_STREAM_END) {
+        out->clear();
+        return false;
+    }
+    return true;
+}
 }
 
 TextCipher::TextCipher(quint64 key)
@@ -128,10 +169,11 @@ QByteArray TextCipher::decipher(const QByteArray &cipher)
         }
     }
 
-    if (flags & FlagCompressed) {
-        QByteArray unpacked = qUncompress(body);
-        // A compressed body that does not unpack is damaged data, not an empty text.
-        if (unpacked.isEmpty() && !body.isEmpty() && body != qCompress(QByteArray(), 9)) {
+    if (flags & FlagCompressed && !body.isEmpty()) {
+        // A compressed body that does not unpack, or unpacks to more than any
+        // protected text holds, is damaged data, not an empty text.
+        QByteArray unpacked;
+        if (!uncompressBounded(body, kMaxPlainSize, &unpacked)) {
             m_lastError = ErrorIntegrity;
             return QByteArray();
         }
@@ -145,7 +187,12 @@ bool decryptText(const QByteArray &cipherText, QByteArray *plain, int *error)
 {
     TextCipher cipher(kSecurityKey);
     cipher.setProtectionMode(TextCipher::ProtectionHash);
-    const QByteArray out = cipher.decipher(cipherText);
+    QByteArray out = cipher.decipher(cipherText);
+    // Security files are always written hash-protected and arrive from other
+    // machines: a text without the hash would be taken on trust, so it is
+    // refused as failing the integrity check.
+    if (cipher.lastError() == TextCipher::ErrorNone && !(cipherText.at(1) & TextCipher::FlagHash))
+        cipher.markIntegrityFailure();
     if (error)
         *error = cipher.lastError();
     if (cipher.lastError() != TextCipher::ErrorNone) {

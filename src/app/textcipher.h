@@ -25,11 +25,15 @@ public:
     ProtectionMode protectionMode() const { return m_protection; }
 
     Error lastError() const { return m_lastError; }
+    void markIntegrityFailure() { m_lastError = ErrorIntegrity; }
 
     QByteArray encipher(const QByteArray &plain);
     QByteArray decipher(const QByteArray &cipher);
 
     static constexpr char kVersion = 3;
+    // Protected texts are passwords, keys and small records: a compressed
+    // payload that unpacks to more than this is refused as damaged.
+    static constexpr int kMaxPlainSize = 1 << 20;
     enum Flag { FlagCompressed = 0x01, FlagChecksum = 0x02, FlagHash = 0x04 };
 
 private:

@@ -1,8 +1,12 @@
 #include "cloudcli.h"
 
 #include "app/cli.h"
+#include "app/appcontext.h"
+#include "cloud/cloudcomms.h"
 #include "cloud/cloudcredentials.h"
 
+#include <QDir>
+#include <QEventLoop>
 #include <QFile>
 
 int cliSealCredentials(CliCall &call)
@@ -33,4 +37,32 @@ int cliSealCredentials(CliCall &call)
     }
     call.out << block << '\n';
     return 0;
+}
+
+int cliOrdersPost(CliCall &call)
+{
+    if (!call.args.isEmpty()) {
+        call.err << "usage: lattica-cli orders post [--data DIR]\n";
+        return 2;
+    }
+    for (const QString &folder : {QStringLiteral("post"), QStringLiteral("posted"), QStringLiteral("xfer"),
+                                  QStringLiteral("in"), QStringLiteral("b")})
+        QDir().mkpath(AppContext::ordersFolder + folder);
+    QDir().mkpath(AppContext::dataFolder + QStringLiteral("/tmp"));
+
+    CloudComms comms(nullptr);
+    QObject::connect(&comms, &CloudComms::asyncResult, [&call](const QString &text) {
+        call.out << text << '\n';
+        call.out.flush();
+    });
+    bool emptied = false;
+    QEventLoop loop;
+    QObject::connect(&comms, &CloudComms::postingFinished, [&](bool done) {
+        emptied = done;
+        loop.quit();
+    });
+    comms.asyncPostOrders();
+    if (comms.isPosting())
+        loop.exec();
+    return emptied ? 0 : 1;
 }

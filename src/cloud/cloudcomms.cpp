@@ -8,6 +8,7 @@
 #include "cloud/cloudreply.h"
 #include "cloud/mailsender.h"
 #include "cloud/qamazonconnection.h"
+#include "pricing/csvtable.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -52,7 +53,8 @@ const QStringList &installationKeys()
         QStringLiteral("credblock_s"),      QStringLiteral("allweddi"),        QStringLiteral("ltaurl"),
         QStringLiteral("inetProbeUrl_s"),   QStringLiteral("supportemail"),    QStringLiteral("mailchkKey"),
         QStringLiteral("ediFtpPort_i"),     QStringLiteral("ediHttpsPort_i"),  QStringLiteral("transferTimeout_i"),
-        QStringLiteral("installCmd_s"),
+        QStringLiteral("installCmd_s"),     QStringLiteral("mailChkUrl_s"),    QStringLiteral("mgValidateUrl_s"),
+        QStringLiteral("mgValidateKey_s"),
     };
     return keys;
 }
@@ -119,6 +121,8 @@ CloudComms::CloudComms(VexaOrder *order, QObject *parent)
     : QObject(parent)
     , m_order(order)
 {
+    connect(this, &CloudComms::orderPosted, this, &CloudComms::_postNextOrder, Qt::QueuedConnection);
+    fetchTransfers = [this] { getTransfers(); };
     // The business configuration is read now and after every configuration
     // download that brought new files.
     loadBusinessConfig();
@@ -148,6 +152,11 @@ CloudComms::CloudComms(VexaOrder *order, QObject *parent)
 }
 
 CloudComms::~CloudComms() = default;
+
+QString CloudComms::supportAddress()
+{
+    return supportEmail();
+}
 
 bool CloudComms::haveConnection()
 {
@@ -808,6 +817,7 @@ bool CloudComms::unzipData(const QString &name, const QString &zipPath)
     if (!removeTree(old))
         qWarning() << "Failed to removeDir" << old;
     QFile::remove(zipPath);
+    CsvTable::dropCache();   // tables read before the update are stale
     return true;
 }
 

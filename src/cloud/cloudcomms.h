@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QMutex>
+#include <QNetworkReply>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -10,7 +11,6 @@
 #include <functional>
 
 class QAmazonConnection;
-class QNetworkReply;
 class VexaOrder;
 
 // The controller through which the interface reaches the cloud: account
@@ -71,7 +71,24 @@ public:
     Q_INVOKABLE void downloadUniversalSettings();
     Q_INVOKABLE bool notificationCheck();
     Q_INVOKABLE bool checkInternet();
-    Q_INVOKABLE void stopPosting() { m_stop = true; }
+    // Stops the posting chain after its current step (and a running task queue).
+    Q_INVOKABLE void stopPosting();
+
+    // -- posting and transfers (orderposting.cpp, ordertransfers.cpp) --
+    // Starts the posting chain: transfers in "xfer/" first, then every order
+    // in "post/", one step per event-loop turn. While a chain runs no second
+    // one starts; a call then only lifts a pending stop.
+    Q_INVOKABLE void asyncPostOrders();
+    Q_INVOKABLE void asyncGetTransfers() { queueTask(TaskFetchTransfers); }
+    bool isPosting() const { return m_posting; }
+    Q_INVOKABLE bool sendLogs();
+    // The cloud folder name of a transfer recipient: staff IDs (what orders
+    // name as "xto") are turned into the person's user id, the name the
+    // recipient's device lists; lower case.
+    static QString transferFolderFor(const QString &recipient);
+    // -- e-mail address check (emailcheck.cpp) --
+    // 3 checking off, 2 valid, 1 doubtful, 0 no verdict, -1 bad domain, -2 bad format.
+    Q_INVOKABLE int checkEmailAddress(const QString &email);
 
     // -- shared with the posting, transfer and staff code operations --
     QNetworkReply *getUserFile(const QString &name, const QByteArray &ifModifiedSince = QByteArray());
@@ -108,11 +125,23 @@ public:
     // True for an archive entry name that stays inside the target folder.
     static bool isSafeEntryName(const QString &name);
 
+    static QString supportAddress();
+
     static const char *kBucket;      // the product bucket
     static const char *kCodesBucket; // staff access codes
 
+public slots:
+    // One step of the posting chain.
+    void _postNextOrder();
+    void mgError(QNetworkReply::NetworkError code);
+
 signals:
     void asyncResult(const QString &text);
+    // Queued to _postNextOrder: the next posting step.
+    void orderPosted();
+    // The posting chain ended; emptied when both queues were emptied without
+    // an error.
+    void postingFinished(bool emptied);
     // New catalogue data is in place: catalogue-dependent controls reload.
     void catalogueUpdated();
     // New configuration files are in place: the business configuration reloads.
@@ -134,6 +163,14 @@ private:
     void syncSettings();
     void finishRegistration();
     QString staffFullName(const QString &shortName) const;
+    // posting steps: -1 stop with an error, 0 nothing left, > 0 go on
+    int sendNextTransfer();
+    int postNextOrder();
+    bool trackingCopy(const QString &postedPath, const QString &fileName);
+    void finishPosting(bool emptied);
+    void getTransfers();
+    bool fetchTransfer(const QString &key);
+    VexaOrder *postingOrder();
 
     QMutex m_taskLock;
     QList<int> m_tasks;
@@ -148,4 +185,7 @@ private:
     QAmazonConnection *m_conn = nullptr;
     bool m_busy = false;
     bool m_stop = false;
+    bool m_posting = false;
+    bool m_postStop = false;
+    VexaOrder *m_postOrder = nullptr; // the order being posted (not the interface's)
 };

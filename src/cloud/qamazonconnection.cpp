@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QSet>
 #include <QUrlQuery>
 #include <QXmlStreamReader>
 
@@ -32,6 +33,17 @@ QString escapePlus(QString text)
     return text.replace(QLatin1Char('+'), QStringLiteral("%2B"));
 }
 
+// Refused keys are left out of the listing, with a warning.
+bool acceptKey(const QString &key)
+{
+    if (QAmazonConnection::isSafeKey(key))
+        return true;
+    qWarning() << "Listing: refused an object name that cannot be a local file:" << key.left(200);
+    return false;
+}
+
+} // namespace
+
 // Keys of one listing page; the token (if any) announces the next page.
 bool parseKeysPage(const QByteArray &body, QStringList &keys, QString &token)
 {
@@ -51,7 +63,9 @@ bool parseKeysPage(const QByteArray &body, QStringList &keys, QString &token)
         } else if (name == QLatin1String("Contents")) {
             inContents = true;
         } else if (inContents && name == QLatin1String("Key")) {
-            keys.append(xml.readElementText());
+            const QString key = xml.readElementText();
+            if (acceptKey(key))
+                keys.append(key);
         }
     }
     return more;
@@ -85,7 +99,8 @@ bool parseDetailsPage(const QByteArray &body, QMap<QString, CloudFileInfo> &map,
                     xml.skipCurrentElement();
                     break;
                 }
-                entryName = key.mid(key.lastIndexOf(QLatin1Char('/')) + 1);
+                // an unsafe name leaves its entry out (the map's names become file names)
+                entryName = acceptKey(key) ? key.mid(key.lastIndexOf(QLatin1Char('/')) + 1) : QString();
             } else if (name == QLatin1String("LastModified")) {
                 info.lastModified = QDateTime::fromString(xml.readElementText(), Qt::ISODateWithMs);
             } else if (name == QLatin1String("ETag")) {
@@ -93,7 +108,8 @@ bool parseDetailsPage(const QByteArray &body, QMap<QString, CloudFileInfo> &map,
                 info.etag = etag.mid(1, etag.size() - 2).toLatin1();
             } else if (name == QLatin1String("Size")) {
                 info.size = xml.readElementText().toInt();
-                map.insert(entryName, info);
+                if (!entryName.isEmpty())
+                    map.insert(entryName, info);
                 xml.skipCurrentElement();
                 break;
             } else {
@@ -104,7 +120,6 @@ bool parseDetailsPage(const QByteArray &body, QMap<QString, CloudFileInfo> &map,
     return more;
 }
 
-} // namespace
 
 QAmazonConnection::QAmazonConnection(const QByteArray &accessKeyId, const QByteArray &secretKey,
                                      QObject *parent)
@@ -120,6 +135,26 @@ QAmazonConnection::QAmazonConnection(const QByteArray &accessKeyId, const QByteA
     , m_accessKeyId(accessKeyId)
     , m_secretKey(secretKey)
 {
+}
+
+bool QAmazonConnection::isSafeKey(const QString &key)
+{
+    if (key.isEmpty() || key.contains(QLatin1Char('\\')))
+        return false;
+    for (const QChar c : key) {
+        if (c.category() == QChar::Other_Control)
+            return false;
+    }
+    const QStringList parts = key.split(QLatin1Char('/'));
+    for (int i = 0; i < parts.size(); ++i) {
+        const QString &part = parts.at(i);
+        if (part == QLatin1String(".") || part == QLatin1String(".."))
+            return false;
+        // "a//b" or a leading "/" would skip a folder level; a trailing "/" marks a folder
+        if (part.isEmpty() && i != parts.size() - 1)
+            return false;
+    }
+    return true;
 }
 
 QString QAmazonConnection::cleanErrorString(const QString &text)
@@ -243,6 +278,7 @@ bool QAmazonConnection::listPages(const QString &bucket, const QString &prefix,
         params.insert(kDelimiter, QStringLiteral("/"));
     }
     QString token;
+    QSet<QString> seen;   // every token of this listing
     for (;;) {
         if (!token.isEmpty())
             params.insert(kToken, token);
@@ -259,14 +295,15 @@ bool QAmazonConnection::listPages(const QString &bucket, const QString &prefix,
             lastError = QStringLiteral("No data received");
             return false;
         }
-        const QString previous = token;
         if (!parsePage(body, token))
             return true;
-        // A service that hands back the same token would keep us here forever.
-        if (token == previous) {
+        // A service that hands back a token it gave before (A, B, A, ...)
+        // would keep us here forever.
+        if (seen.contains(token)) {
             qWarning() << "listing token repeated; stopping at" << prefix;
             return true;
         }
+        seen.insert(token);
     }
 }
 
@@ -371,10 +408,12 @@ bool QAmazonConnection::copyFile(const QString &sourceKey, const QString &destin
     QNetworkRequest request(url);
     request.setRawHeader("x-amz-copy-source", source.toLocal8Bit());
 
+    lastErrorCode = 0;
     QNetworkReply *reply = syncPut(request, QByteArray());
     reply->deleteLater();
     if (reply->error() != QNetworkReply::NoError) {
         lastError = cleanErrorString(reply->errorString());
+        lastErrorCode = reply->error();
         emit cloudError();
         return false;
     }
@@ -385,11 +424,13 @@ bool QAmazonConnection::copyFile(const QString &sourceKey, const QString &destin
 bool QAmazonConnection::deleteFile(const QString &key, const QString &bucket)
 {
     lastError.clear();
+    lastErrorCode = 0;
     const QHash<QString, QString> params{{kVerb, QStringLiteral("DELETE")}, {kFilename, key}, {kBucket, bucket}};
     QNetworkReply *reply = waitFor(m_manager->deleteResource(createRequest(params)));
     reply->deleteLater();
     if (reply->error() != QNetworkReply::NoError) {
         lastError = cleanErrorString(reply->errorString());
+        lastErrorCode = reply->error();
         emit cloudError();
         return false;
     }

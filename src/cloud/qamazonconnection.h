@@ -46,6 +46,11 @@ public:
     bool copyFile(const QString &sourceKey, const QString &destinationKey, const QString &bucket);
     bool deleteFile(const QString &key, const QString &bucket);
 
+    // A listed key the program may turn into a local path: no "." or ".."
+    // part, no empty part but a trailing one, no backslash or control
+    // character. Listings leave other keys out.
+    static bool isSafeKey(const QString &key);
+
     // The network layer's error text without the request address, which
     // carries the signature.
     static QString cleanErrorString(const QString &text);
@@ -74,3 +79,9 @@ private:
     QByteArray m_secretKey;
     qint64 m_clockOffset = 0;
 };
+
+// One page of a storage listing reply: keys (or name -> details of the
+// objects directly under the prefix) are added, refused names left out; the
+// result says whether a continuation token for a further page was given.
+bool parseKeysPage(const QByteArray &body, QStringList &keys, QString &token);
+bool parseDetailsPage(const QByteArray &body, QMap<QString, CloudFileInfo> &map, QString &token);

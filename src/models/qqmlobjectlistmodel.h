@@ -5,6 +5,7 @@
 #include <QDebug>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QMetaMethod>
 #include <QMetaObject>
 #include <QMetaProperty>
@@ -45,12 +46,40 @@ public:
     Q_INVOKABLE virtual QObject *getLast() const = 0;
     Q_INVOKABLE virtual QVariantList toVarArray() const = 0;
 
+    // Called by an item's relay (below) when the item emitted its k-th
+    // notify signal; for the model's own use.
+    virtual void relayItemSignal(QObject *item, int k) = 0;
+
 signals:
     void countChanged();
 
 protected slots:
     // Connected to the notify signal of every property of every item.
     virtual void onItemPropertyChanged() = 0;
+};
+
+// Follows one item's notify signals for its model. Each signal is connected
+// to a method number of its own past QObject's, so the change reaches the
+// model with the item and the signal named, without the model asking which
+// object or signal sent it (in Qt 5 sender() walks every connection to the
+// model, so that cost grows with the list).
+class QQmlObjectListModelRelay : public QObject
+{
+public:
+    QQmlObjectListModelRelay(QQmlObjectListModelBase *model, QObject *item) : m_model(model), m_item(item) {}
+    static int firstMethod() { return QObject::staticMetaObject.methodCount(); }
+    int qt_metacall(QMetaObject::Call call, int id, void **argv) override
+    {
+        id = QObject::qt_metacall(call, id, argv);
+        if (id < 0 || call != QMetaObject::InvokeMetaMethod)
+            return id;
+        m_model->relayItemSignal(m_item, id);
+        return -1;
+    }
+
+private:
+    QQmlObjectListModelBase *m_model;
+    QObject *m_item;
 };
 
 // A list model over objects of class T (which must carry Q_OBJECT). Every
@@ -90,12 +119,10 @@ public:
             }
             m_roles.insert(role, name);
             if (prop.hasNotifySignal())
-                m_signalRoles.insert(prop.notifySignalIndex(), role);
+                m_notifySignals.append({prop.notifySignalIndex(), role});
         }
         for (auto it = m_roles.constBegin(); it != m_roles.constEnd(); ++it)
             m_roleByName.insert(it.value(), it.key());
-        const QMetaObject *mo = metaObject();
-        m_handler = mo->method(mo->indexOfMethod("onItemPropertyChanged()"));
     }
 
     ~QQmlObjectListModel() override
@@ -105,6 +132,7 @@ public:
             QObject::disconnect(item, nullptr, this, nullptr);
             QObject::disconnect(this, nullptr, item, nullptr);
         }
+        qDeleteAll(m_relays);
     }
 
     // framework model
@@ -145,11 +173,17 @@ public:
     int indexOf(QObject *item) const override
     {
         // Compared as plain pointers: the object may be half-destroyed already.
-        for (int i = 0; i < m_items.count(); ++i) {
-            if (static_cast<QObject *>(m_items.at(i)) == item)
-                return i;
+        // Rows are looked up in a table rebuilt after a move or removal.
+        if (!m_rowsValid) {
+            m_rowOf.clear();
+            m_rowOf.reserve(m_items.count());
+            for (int i = 0; i < m_items.count(); ++i)
+                m_rowOf.insert(m_items.at(i), i);
+            m_rowsValid = true;
         }
-        return -1;
+        // a row left behind by the last row's removal is checked against the list
+        const int row = m_rowOf.value(item, -1);
+        return row >= 0 && row < m_items.count() && m_items.at(row) == item ? row : -1;
     }
 
     int roleForName(const QByteArray &name) const override { return m_roleByName.value(name, -1); }
@@ -161,6 +195,7 @@ public:
         beginRemoveRows(QModelIndex(), 0, m_items.count() - 1);
         const QList<T *> leaving = m_items;
         m_items.clear();
+        rowsChanged();
         for (T *item : leaving)
             dereferenceItem(item);
         endRemoveRows();
@@ -168,6 +203,32 @@ public:
     }
 
     void append(QObject *item) override { insert(m_items.count(), item); }
+
+    // Appends many items as one insertion, so that views and proxies sort and
+    // filter once rather than once per row (null or listed items are skipped).
+    void append(const QList<T *> &items)
+    {
+        QList<T *> adding;
+        adding.reserve(items.size());
+        QSet<T *> seen;
+        for (T *item : items) {
+            if (item && !contains(item) && !seen.contains(item)) {
+                adding.append(item);
+                seen.insert(item);
+            }
+        }
+        if (adding.isEmpty())
+            return;
+        beginInsertRows(QModelIndex(), m_items.count(), m_items.count() + adding.size() - 1);
+        for (T *item : qAsConst(adding)) {
+            m_items.append(item);
+            if (m_rowsValid)
+                m_rowOf.insert(item, m_items.count() - 1);
+            referenceItem(item);
+        }
+        endInsertRows();
+        updateCount();
+    }
     void prepend(QObject *item) override { insert(0, item); }
 
     void insert(int idx, QObject *item) override
@@ -179,6 +240,10 @@ public:
             return;
         beginInsertRows(QModelIndex(), idx, idx);
         m_items.insert(idx, typed);
+        if (idx == m_items.count() - 1 && m_rowsValid)
+            m_rowOf.insert(typed, idx);   // appended: the other rows stay
+        else
+            rowsChanged();
         referenceItem(typed);
         endInsertRows();
         updateCount();
@@ -192,6 +257,7 @@ public:
         const int higher = qMax(idx, pos);
         beginMoveRows(QModelIndex(), higher, higher, QModelIndex(), lower);
         m_items.move(higher, lower);
+        rowsChanged();
         endMoveRows();
     }
 
@@ -203,6 +269,8 @@ public:
             return;
         beginRemoveRows(QModelIndex(), idx, idx);
         T *item = m_items.takeAt(idx);
+        if (idx != m_items.count())
+            rowsChanged();   // the last row's removal leaves the others in place
         dereferenceItem(item);
         endRemoveRows();
         updateCount();
@@ -237,12 +305,19 @@ public:
     QByteArray displayRoleName() const { return m_displayRoleName; }
     QByteArray uidRoleName() const { return m_uidRoleName; }
 
-protected:
-    void onItemPropertyChanged() override
+    void relayItemSignal(QObject *item, int k) override
     {
-        T *item = static_cast<T *>(sender());
+        if (k >= 0 && k < m_notifySignals.size())
+            itemChanged(static_cast<T *>(item), m_notifySignals.at(k).second);
+    }
+
+protected:
+    void onItemPropertyChanged() override {}
+
+private:
+    void itemChanged(T *item, int role)
+    {
         const int row = indexOf(item);
-        const int role = m_signalRoles.value(senderSignalIndex(), -1);
         if (row < 0 || role < 0)
             return;
         const QModelIndex idx = index(row, 0);
@@ -257,8 +332,13 @@ protected:
         }
     }
 
-private:
     static constexpr int BaseRole = Qt::UserRole;
+
+    void rowsChanged()
+    {
+        m_rowsValid = false;
+        m_rowOf.clear();
+    }
 
     bool validRow(int row) const { return row >= 0 && row < m_items.count(); }
 
@@ -269,9 +349,12 @@ private:
 
     void referenceItem(T *item)
     {
-        const QMetaObject *mo = item->metaObject();
-        for (auto it = m_signalRoles.constBegin(); it != m_signalRoles.constEnd(); ++it)
-            QObject::connect(item, mo->method(it.key()), this, m_handler);
+        auto *relay = new QQmlObjectListModelRelay(this, item);
+        relay->moveToThread(thread());
+        m_relays.insert(item, relay);
+        for (int k = 0; k < m_notifySignals.size(); ++k)
+            QMetaObject::connect(item, m_notifySignals.at(k).first, relay, QQmlObjectListModelRelay::firstMethod() + k,
+                                 Qt::AutoConnection);
         if (!item->parent())
             item->setParent(this);
         // Deleted elsewhere while listed: drop the row rather than keep a
@@ -281,10 +364,22 @@ private:
         enterUid(item);
     }
 
+    void releaseSlot(QObject *item)
+    {
+        // erase() rather than take(): take() may shrink and rehash the table
+        // at every removal, which costs a whole pass when a list is cleared
+        const auto it = m_relays.find(item);
+        if (it == m_relays.end())
+            return;
+        delete it.value();   // its connections go with it
+        m_relays.erase(it);
+    }
+
     void dereferenceItem(T *item)
     {
         QObject::disconnect(item, nullptr, this, nullptr);
         QObject::disconnect(this, nullptr, item, nullptr);
+        releaseSlot(item);
         dropUid(item);
         if (item->parent() == this)
             item->deleteLater();
@@ -297,6 +392,8 @@ private:
             return;
         beginRemoveRows(QModelIndex(), idx, idx);
         T *item = m_items.takeAt(idx);
+        rowsChanged();
+        releaseSlot(item);
         const QString uid = m_uidOfItem.take(item);
         if (!uid.isEmpty() && m_indexByUid.value(uid) == item)
             m_indexByUid.remove(uid);
@@ -341,8 +438,10 @@ private:
     const QMetaObject &m_metaObject;
     QHash<int, QByteArray> m_roles;
     QHash<QByteArray, int> m_roleByName;
-    QHash<int, int> m_signalRoles;
+    QVector<QPair<int, int>> m_notifySignals;   // notify signal method index, role
+    QHash<const QObject *, QQmlObjectListModelRelay *> m_relays;
+    mutable QHash<const QObject *, int> m_rowOf;
+    mutable bool m_rowsValid = true;
     QHash<QString, T *> m_indexByUid;
     QHash<T *, QString> m_uidOfItem;
-    QMetaMethod m_handler;
 };

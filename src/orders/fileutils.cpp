@@ -23,6 +23,20 @@ bool isSafeOrderId(const QString &orderID)
     return true;
 }
 
+bool isSaveLeftover(const QString &fileName, const QJsonObject &content)
+{
+    const int dot = fileName.size() - 7;
+    if (dot < 1 || fileName.at(dot) != QLatin1Char('.'))
+        return false;
+    for (int i = dot + 1; i < fileName.size(); ++i) {
+        const ushort c = fileName.at(i).unicode();
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')))
+            return false;
+    }
+    // An order that is really named so holds its own name.
+    return content.value(QLatin1String("orderID")).toString().trimmed() == fileName.left(dot).trimmed();
+}
+
 QString orderFilePath(int state, const QString &orderID)
 {
     if (!isSafeOrderId(orderID)) {
@@ -74,21 +88,38 @@ bool setModified(const QString &path, const QDateTime &time)
     return true;
 }
 
+namespace {
+// Copies src onto target in one step: the content goes through the data
+// folder's tmp/ and is renamed over target, so an interrupted copy never
+// leaves target missing or half-written (nor a temporary file beside it).
+bool copyOver(const QString &src, const QString &target, QString *error)
+{
+    QFile from(src);
+    if (!from.open(QIODevice::ReadOnly)) {
+        *error = from.errorString();
+        return false;
+    }
+    const QByteArray bytes = from.readAll();
+    if (from.error() != QFileDevice::NoError) {
+        *error = from.errorString();
+        return false;
+    }
+    if (!OrderWriter::commit(target, bytes)) {
+        *error = QStringLiteral("could not write %1").arg(target);
+        return false;
+    }
+    return true;
+}
+} // namespace
+
 bool backupCopy(const QString &src, const QString &dst)
 {
     OrderWriter::instance().flush();
     AppContext::lastFileError.clear();
     const QString backup = backupPath(dst.isEmpty() ? src : dst);
-    if (QFileInfo::exists(backup)) {
-        QFile old(backup);
-        if (!old.remove()) {
-            AppContext::lastFileError = QStringLiteral("Failed to remove backup %1: %2").arg(backup, old.errorString());
-            return false;
-        }
-    }
-    QFile from(src);
-    if (!from.copy(backup)) {
-        AppContext::lastFileError = QStringLiteral("Failed to remove backup %1: %2").arg(backup, from.errorString());
+    QString error;
+    if (QFileInfo(backup).isDir() || !copyOver(src, backup, &error)) {
+        AppContext::lastFileError = QStringLiteral("Failed to remove backup %1: %2").arg(backup, error);
         return false;
     }
     setModified(backup);
@@ -128,8 +159,8 @@ bool moveFile(const QString &src, const QString &dst, bool backup)
         // The file being replaced may hold edits of its own (the same order
         // opened again from another list): it is kept beside the backup.
         const QString kept = backupPath(dst) + QStringLiteral(".replaced");
-        QFile::remove(kept);
-        if (QFileInfo(dst).isFile() && !QFile::copy(dst, kept)) {
+        QString error;
+        if (QFileInfo(dst).isFile() && !copyOver(dst, kept, &error)) {
             AppContext::lastFileError = QStringLiteral("Failed to remove backup %1").arg(kept);
             return false;
         }

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QJsonValue>
 #include <QString>
 
@@ -26,6 +27,11 @@ bool setModified(const QString &path, const QDateTime &time = QDateTime());
 // the file cannot be read or holds no JSON object.
 QJsonValue fileJsonValue(const QString &path, const QString &key);
 
+// The largest order file read (about 30,000 items); anything larger is
+// refused before it is read, so a stray huge file costs neither minutes nor
+// gigabytes.
+constexpr qint64 kMaxOrderFileSize = 24 * 1024 * 1024;
+
 // Parses file content as a JSON document (null when it is not one).
 QJsonDocument parseJsonDocument(const QByteArray &bytes);
 
@@ -36,3 +42,8 @@ bool isSafeOrderId(const QString &orderID);
 // Orders folder + the state's sub-folder + orderID; empty (with a critical
 // log line) for an unsafe ID.
 QString orderFilePath(int state, const QString &orderID);
+
+// True for the temporary file an interrupted atomic save of an earlier
+// version could leave in a state folder: named orderID + "." + six letters
+// or digits, holding that order. Lists skip such files.
+bool isSaveLeftover(const QString &fileName, const QJsonObject &content);

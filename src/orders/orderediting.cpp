@@ -209,7 +209,8 @@ void VexaOrder::sortOrdersBy(const QByteArray &roleName)
 
 QString VexaOrder::mm2Inches(int mm) const
 {
-    if (mm == 0 || mm > 9999)
+    // No length is negative; the bound also keeps the arithmetic in range.
+    if (mm <= 0 || mm > 9999)
         return QString();
     const int eighths = int(mm * 8 / 25.4 + 0.5);
     const int whole = eighths / 8;
@@ -226,13 +227,24 @@ QString VexaOrder::mm2Inches(int mm) const
     return QStringLiteral("%1 %2").arg(whole).arg(fraction);
 }
 
+namespace {
+// Millimetres as text; a length outside what an int holds (or not a number)
+// is no length at all.
+QString wholeMillimetres(double mm)
+{
+    if (!(mm > -2147483648.0 && mm < 2147483648.0))
+        return QString();
+    return QString::number(int(mm));
+}
+} // namespace
+
 QString VexaOrder::inches2mm(const QString &inches) const
 {
     if (inches.isEmpty())
         return QString();
     const int slash = inches.indexOf(QLatin1Char('/'));
     if (slash < 0)
-        return QString::number(int(inches.trimmed().toDouble() * 25.4 + 0.5));
+        return wholeMillimetres(inches.trimmed().toDouble() * 25.4 + 0.5);
     const QString before = inches.left(slash).trimmed();
     if (before.isEmpty())
         return QString();
@@ -243,7 +255,7 @@ QString VexaOrder::inches2mm(const QString &inches) const
     // A fraction over nothing has no length.
     if (!ok || denominator == 0)
         return QString();
-    return QString::number(int((whole + numerator / denominator) * 25.4));
+    return wholeMillimetres((whole + numerator / denominator) * 25.4);
 }
 
 void VexaOrder::processAddress(const QString &s)

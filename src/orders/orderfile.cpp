@@ -484,6 +484,10 @@ bool VexaOrder::readOrderFile(const QString &path)
         qCritical() << "Couldn't read order." << path << f.errorString();
         return false;
     }
+    if (f.size() > kMaxOrderFileSize) {
+        qCritical() << "Order file too large:" << path << f.size() << "bytes";
+        return false;
+    }
     const QJsonDocument doc = parseJsonDocument(f.readAll());
     if (!doc.isObject()) {
         qCritical() << "Failed to load Json doc" << path;

@@ -1,7 +1,88 @@
 #include "orders/orderwriter.h"
 
+#include "app/appcontext.h"
+
 #include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
 #include <QSaveFile>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// The data folder's "tmp/" when path lies inside the data folder, else empty.
+QString tmpFolderFor(const QString &path)
+{
+    const QString data = AppContext::dataFolder;
+    if (data.isEmpty())
+        return QString();
+    const QString root = QDir::cleanPath(QFileInfo(data).absoluteFilePath()) + QLatin1Char('/');
+    if (!QFileInfo(path).absoluteFilePath().startsWith(root))
+        return QString();
+    const QString tmp = root + QStringLiteral("tmp");
+    if (!QFileInfo(tmp).isDir() && !QDir().mkpath(tmp))
+        return QString();
+    return tmp;
+}
+
+bool writeAll(int fd, const QByteArray &bytes)
+{
+    const char *at = bytes.constData();
+    qint64 left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, at, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        at += n;
+        left -= n;
+    }
+    return true;
+}
+
+enum class Staged { Done, Failed, NotHere };
+
+// Writes the bytes into a fresh file in tmp, flushes them to the disk and
+// renames the file onto path. Until the rename the state folders never hold
+// anything but complete order files, and a leftover in tmp is cleared at the
+// next start. NotHere when tmp and path are on different file systems.
+Staged commitThroughTmp(const QString &tmp, const QString &path, const QByteArray &bytes)
+{
+    const QString staged = QStringLiteral("%1/%2.%3").arg(tmp, QFileInfo(path).fileName())
+                               .arg(QRandomGenerator::global()->generate64(), 0, 36);
+    const QByteArray stagedName = QFile::encodeName(staged);
+    const int fd = ::open(stagedName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        qCritical() << "Couldn't open save file." << staged << std::strerror(errno);
+        return Staged::Failed;
+    }
+    const bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;
+    const int writeErrno = errno;
+    const bool closed = ::close(fd) == 0;
+    if (!written || !closed) {
+        qCritical() << "Couldn't write  file." << path << std::strerror(written ? errno : writeErrno);
+        ::unlink(stagedName.constData());
+        return Staged::Failed;
+    }
+    if (::rename(stagedName.constData(), QFile::encodeName(path).constData()) != 0) {
+        const int renameErrno = errno;
+        ::unlink(stagedName.constData());
+        if (renameErrno == EXDEV)
+            return Staged::NotHere;
+        qCritical() << "Couldn't commit  file." << path << std::strerror(renameErrno);
+        return Staged::Failed;
+    }
+    return Staged::Done;
+}
+
+} // namespace
 
 OrderWriter &OrderWriter::instance()
 {
@@ -23,6 +104,13 @@ OrderWriter::~OrderWriter()
 
 bool OrderWriter::commit(const QString &path, const QByteArray &bytes)
 {
+    const QString tmp = tmpFolderFor(path);
+    if (!tmp.isEmpty()) {
+        const Staged staged = commitThroughTmp(tmp, path, bytes);
+        if (staged != Staged::NotHere)
+            return staged == Staged::Done;
+    }
+    // Outside the data folder: an atomic save file beside the target.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         qCritical() << "Couldn't open save file." << path << file.errorString();

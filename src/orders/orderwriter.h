@@ -28,7 +28,9 @@ public:
     // Returns once everything queued so far is committed (or failed).
     void flush();
 
-    // Writes bytes to path through an atomic save file, logging failures.
+    // Writes bytes to path atomically, logging failures: inside the data
+    // folder the file is made in its "tmp/" and renamed into place, so no
+    // state folder ever holds a half-made file; elsewhere an atomic save file.
     static bool commit(const QString &path, const QByteArray &bytes);
 
     ~OrderWriter();

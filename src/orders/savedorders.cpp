@@ -95,10 +95,16 @@ void SavedOrders::loadFolder(List list, int state)
 {
     const QDir folder(AppContext::stateFolder(state));
     const QFileInfoList files = folder.entryInfoList(QDir::Files, QDir::Name);
+    QList<SavedItem *> rows;
+    rows.reserve(files.size());
     for (const QFileInfo &info : files) {
         QFile f(info.absoluteFilePath());
         if (!f.open(QIODevice::ReadOnly)) {
             qCritical() << "Couldn't open order." << info.absoluteFilePath();
+            continue;
+        }
+        if (f.size() > kMaxOrderFileSize) {
+            qCritical() << "Order file too large:" << info.absoluteFilePath();
             continue;
         }
         const QJsonDocument doc = parseJsonDocument(f.readAll());
@@ -106,8 +112,13 @@ void SavedOrders::loadFolder(List list, int state)
             qCritical() << "!Invalid file, getSavedItems() loadDoc" << info.absoluteFilePath();
             continue;
         }
-        m_models[list]->append(new SavedItem(info.fileName(), state, doc.object(), info.lastModified()));
+        if (isSaveLeftover(info.fileName(), doc.object())) {
+            qWarning() << "Skipped the leftover of an interrupted save" << info.absoluteFilePath();
+            continue;
+        }
+        rows.append(new SavedItem(info.fileName(), state, doc.object(), info.lastModified()));
     }
+    m_models[list]->append(rows);
 }
 
 void SavedOrders::sortList(List list)

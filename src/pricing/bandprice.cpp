@@ -7,6 +7,7 @@
 #include <QDebug>
 #include <QFileInfo>
 #include <QSettings>
+#include "pricing/inicache.h"
 
 #include <cmath>
 
@@ -69,11 +70,11 @@ double adjust(double price, const QString &tablePath, QVariantMap &calcMap,
               const PriceSettings &settings, const QString &bandName, const QString &group)
 {
     const QString iniPath = Catalogue::settingIniPath(tablePath);
-    if (!QFileInfo::exists(iniPath)) {
+    const IniValues ini = cachedIni(iniPath);
+    if (!ini.exists) {
         qDebug().noquote() << iniPath << "Not found";
         return price;
     }
-    QSettings ini(iniPath, QSettings::IniFormat);
     const bool optionTable = tablePath.contains(QLatin1String("/Extras/Prices/")) && !group.isEmpty();
     const QString section = optionTable ? QStringLiteral("xg_") + group : QStringLiteral("all_bands");
 

@@ -2,13 +2,18 @@
 
 #include "app/appcontext.h"
 #include "app/appsettings.h"
+#include "pricing/csvtable.h"
+#include "pricing/inicache.h"
 
 #include <QDebug>
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QMutex>
 #include <QSettings>
+
+#include <sys/stat.h>
 
 namespace Catalogue {
 
@@ -83,20 +88,52 @@ QString settingIniPath(const QString &tablePath)
     return (cut < 0 ? QString() : tablePath.left(cut + 1)) + QStringLiteral("setting.ini");
 }
 
+namespace {
+struct FolderNames
+{
+    qint64 modified = 0;
+    QStringList names;
+};
+QMutex folderMutex;
+QHash<QString, FolderNames> folderNames;   // listed folders, while unchanged
+} // namespace
+
 QStringList csvBaseNames(const QString &folder)
 {
+    // Every item processed lists its product's extras folder: the listing is
+    // kept while the folder's modification time (any file added, removed or
+    // renamed) stays the same.
+    struct stat st;
+    const bool isDir = ::stat(QFile::encodeName(folder).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+    const qint64 modified = isDir ? qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec : 0;
+    if (isDir) {
+        QMutexLocker lock(&folderMutex);
+        const auto it = folderNames.constFind(folder);
+        if (it != folderNames.constEnd() && it->modified == modified)
+            return it->names;
+    }
     static const QRegularExpression csvSuffix(QStringLiteral(".csv$"));
     QStringList names = QDir(folder).entryList({QStringLiteral("*.csv")}, QDir::Files, QDir::NoSort);
     for (QString &name : names)
         name.remove(csvSuffix);
+    if (isDir) {
+        QMutexLocker lock(&folderMutex);
+        folderNames.insert(folder, FolderNames{modified, names});
+    }
     return names;
+}
+
+void dropFolderCache()
+{
+    QMutexLocker lock(&folderMutex);
+    folderNames.clear();
 }
 
 QString ProductSettings::supplierNotes(const QString &supplier) const
 {
-    if (notesFile.isEmpty() || !QFileInfo::exists(notesFile))
+    if (notesFile.isEmpty())
         return QString();
-    QSettings ini(notesFile, QSettings::IniFormat);
+    const IniValues ini = cachedIni(notesFile);
     return ini.value(QStringLiteral("notes/") + supplier, QString()).toString();
 }
 
@@ -104,10 +141,10 @@ ProductSettings productSettings(const QString &product)
 {
     ProductSettings result;
     const QString path = prodIniPath(product);
-    if (!QFileInfo::exists(path))
+    const IniValues ini = cachedIni(path);
+    if (!ini.exists)
         return result;
     result.notesFile = path;
-    QSettings ini(path, QSettings::IniFormat);
     result.measures = ini.value(QStringLiteral("measures")).toStringList();
     // "measures=" with no value reads as one empty entry.
     if (result.measures.size() == 1 && result.measures.first().trimmed().isEmpty())
@@ -126,17 +163,29 @@ QStringList measureTypes(const ProductSettings &settings, const QString &standar
     return settings.measures;
 }
 
-int installFrom(const QString &source)
+int installFrom(const QString &source, QStringList *skipped)
 {
     const QString from = QDir(source).absolutePath();
     const QString to = root();
     int copied = 0;
-    QDirIterator it(from, QDir::Files, QDirIterator::Subdirectories);
+    // Links are listed, never followed: a link could bring in a file from
+    // anywhere on the machine, or loop.
+    QDirIterator it(from, QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString src = it.next();
-        const QString dst = to + src.mid(from.size());
+        const QFileInfo info = it.fileInfo();
+        const QString relative = src.mid(from.size() + 1);
+        if (info.isSymLink() || (!info.isFile() && !info.isDir())) {
+            qWarning() << "Catalogue install skipped" << src << "(not a regular file)";
+            if (skipped)
+                skipped->append(relative);
+            continue;
+        }
+        if (info.isDir())
+            continue;
+        const QString dst = to + QLatin1Char('/') + relative;
         QDir().mkpath(QFileInfo(dst).absolutePath());
-        if (QFileInfo::exists(dst))
+        if (QFileInfo::exists(dst) || QFileInfo(dst).isSymLink())
             QFile::remove(dst);
         if (!QFile::copy(src, dst)) {
             qCritical() << "Failed to install catalogue file" << dst;
@@ -144,6 +193,7 @@ int installFrom(const QString &source)
         }
         ++copied;
     }
+    CsvTable::dropCache();
     return copied;
 }
 

@@ -33,12 +33,16 @@ QString settingIniPath(const QString &tablePath);
 
 // Copies a catalogue (a folder of product folders, such as the sample that
 // ships with the program) into the products folder, replacing files of the
-// same name. Returns the number of files copied, or -1 when one failed.
-int installFrom(const QString &source);
+// same name. Only regular files inside the folder are copied; links and
+// special files are left out and listed in *skipped (relative paths).
+// Returns the number of files copied, or -1 when one failed.
+int installFrom(const QString &source, QStringList *skipped = nullptr);
 
 // Base names of the "*.csv" files (files only) in a folder, in the order
 // the file system gives them; empty for a missing folder.
 QStringList csvBaseNames(const QString &folder);
+// Forgets the folder listings kept by csvBaseNames (a catalogue update).
+void dropFolderCache();
 
 // prod.ini of one product; a missing file gives the defaults.
 struct ProductSettings

@@ -1,15 +1,70 @@
 #include "csvtable.h"
+#include "pricing/catalogue.h"
+#include "pricing/inicache.h"
 
+#include <QDateTime>
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QMutex>
 #include <QRegularExpression>
 #include <QTextStream>
+
+namespace {
+
+// Pricing one item reads a dozen tables, and a whole order the same ones
+// over and over: parsed tables are kept by path and reused while the file's
+// size and modification time are unchanged.
+struct CachedTable
+{
+    qint64 size = -1;
+    qint64 modified = 0;
+    QStringList headers;
+    QVector<QStringList> rows;
+};
+
+QMutex &cacheMutex()
+{
+    static QMutex mutex;
+    return mutex;
+}
+
+QHash<QString, CachedTable> &cache()
+{
+    static QHash<QString, CachedTable> tables;
+    return tables;
+}
+
+} // namespace
+
+void CsvTable::dropCache()
+{
+    {
+        QMutexLocker lock(&cacheMutex());
+        cache().clear();
+    }
+    dropIniCache();   // the catalogue's settings files and listings go with its tables
+    Catalogue::dropFolderCache();
+}
 
 CsvTable::CsvTable(const QString &path)
     : m_fileName(path)
 {
     if (!m_fileName.endsWith(QLatin1String(".csv")))
         m_fileName += QLatin1String(".csv");
+
+    qint64 size = 0, modified = 0;
+    const bool isFile = fileStamp(m_fileName, &size, &modified);
+    if (isFile) {
+        QMutexLocker lock(&cacheMutex());
+        const auto it = cache().constFind(m_fileName);
+        if (it != cache().constEnd() && it->size == size && it->modified == modified) {
+            m_headers = it->headers;
+            m_rows = it->rows;
+            return;
+        }
+    }
 
     QFile file(m_fileName);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
@@ -23,6 +78,11 @@ CsvTable::CsvTable(const QString &path)
         qCritical().noquote() << QStringLiteral("csv file: ") + m_fileName
                                      + QStringLiteral(" is empty or invalid");
     parse(text);
+    // only tables read without complaint: a broken one says so every time
+    if (isFile && text.size() >= 2 && !m_headers.isEmpty()) {
+        QMutexLocker lock(&cacheMutex());
+        cache().insert(m_fileName, CachedTable{size, modified, m_headers, m_rows});
+    }
 }
 
 void CsvTable::parse(const QString &text)

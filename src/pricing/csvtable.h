@@ -46,6 +46,11 @@ public:
     QStringList selectWhere(const QStringList &selectColumns, const QStringList &whereColumns,
                             const QStringList &whereValues) const;
 
+    // Tables are parsed once and reused while their file keeps its size and
+    // modification time; a catalogue update drops them all (and the cached
+    // catalogue INI files with them).
+    static void dropCache();
+
     // One data line split by the quoting rules (exposed for the tests).
     static QStringList parseLine(const QString &line);
 

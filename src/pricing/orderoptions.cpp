@@ -325,7 +325,6 @@ void VexaOrder::buildOptionGroups()
     if (names.contains(infoName))
         info = CsvTable(Catalogue::groupTablePath(folder, infoName));
 
-    static const QRegularExpression defaultCode(QStringLiteral("^\\+.*"));
     for (const QString &name : names) {
         if (name == infoName)
             continue;
@@ -359,7 +358,12 @@ void VexaOrder::buildOptionGroups()
         group->set_isMulti(multiple);
         group->set_notes(info.lookup(name, QStringLiteral("notes")));
 
-        const int preset = codes.indexOf(defaultCode);
+        // the first code marked "+..." is the default (fields hold no line breaks)
+        int preset = -1;
+        for (int i = 0; i < codes.size() && preset < 0; ++i) {
+            if (codes.at(i).startsWith(QLatin1Char('+')))
+                preset = i;
+        }
         if (preset >= 0) {
             group->set_isReqd(false);
             if (group->description().isEmpty() && preset < choices.size())

@@ -92,11 +92,14 @@ int cliCatalogueInstall(CliCall &call)
         call.err << "usage: lattica-cli catalogue install [--data DIR] FOLDER\n";
         return 2;
     }
-    const int copied = Catalogue::installFrom(call.args.first());
+    QStringList skipped;
+    const int copied = Catalogue::installFrom(call.args.first(), &skipped);
     if (copied < 0) {
         call.err << "lattica-cli: the catalogue could not be installed in " << Catalogue::root() << '\n';
         return 1;
     }
     call.out << copied << " catalogue files installed in " << Catalogue::root() << '\n';
-    return 0;
+    for (const QString &name : qAsConst(skipped))
+        call.err << "lattica-cli: skipped " << name << " (a link or special file; only regular files inside the folder are installed)\n";
+    return skipped.isEmpty() ? 0 : 1;
 }

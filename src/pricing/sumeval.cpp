@@ -1,44 +1,16 @@
 #include "sumeval.h"
 
 #include <cmath>
+#include <vector>
 
 namespace {
 
-bool evalPlain(const QString &text, double *value);
+// A typed price is a few dozen characters; anything near these bounds is not
+// a sum someone typed, and is refused before any work is done.
+constexpr int kMaxSumLength = 4096;
+constexpr int kMaxBracketDepth = 64;
 
-// Operators of one precedence level; the split is at the last one so that
-// 10-2-3 and 8/2/2 group from the left, as a person reads them.
-bool splitAt(const QString &text, const QString &ops, double *value, bool *found)
-{
-    int at = -1;
-    for (int i = text.size() - 1; i > 0; --i) {
-        if (ops.contains(text.at(i))) {
-            at = i;
-            break;
-        }
-    }
-    if (text.size() > 0 && at < 0 && ops.contains(text.at(0)))
-        at = 0;   // a leading operator leaves an empty left operand
-    *found = at >= 0;
-    if (!*found)
-        return false;
-    double left = 0, right = 0;
-    if (!evalPlain(text.left(at), &left) || !evalPlain(text.mid(at + 1), &right))
-        return false;
-    switch (text.at(at).toLatin1()) {
-    case '+': *value = left + right; break;
-    case '-': *value = left - right; break;
-    case '*':
-    case 'x': *value = left * right; break;
-    case '/':
-        if (right == 0)
-            return false;
-        *value = left / right;
-        break;
-    }
-    return std::isfinite(*value);
-}
-
+// Operands are read as far as a decimal number goes.
 bool readNumber(const QString &text, double *value)
 {
     if (text.isEmpty())
@@ -61,46 +33,106 @@ bool readNumber(const QString &text, double *value)
     return ok && std::isfinite(*value);
 }
 
-bool evalPlain(const QString &text, double *value)
+bool apply(char op, double left, double right, double *value)
 {
-    bool found = false;
-    const bool ok = splitAt(text, QStringLiteral("+-"), value, &found);
-    if (found)
-        return ok;
-    const bool okMul = splitAt(text, QStringLiteral("*x/"), value, &found);
-    if (found)
-        return okMul;
-    return readNumber(text, value);
+    switch (op) {
+    case '+': *value = left + right; break;
+    case '-': *value = left - right; break;
+    case '*':
+    case 'x': *value = left * right; break;
+    case '/':
+        if (right == 0)
+            return false;
+        *value = left / right;
+        break;
+    }
+    return std::isfinite(*value);
 }
+
+// One bracket level (or the whole text): terms and factors are folded from
+// the left as they end, so 10-2-3 and 8/2/2 group as a person reads them.
+struct Level
+{
+    QString operand;       // text of the operand being read
+    double sum = 0;
+    char sumOp = 0;        // 0 before the first term
+    double product = 0;
+    char productOp = 0;    // 0 before the first factor of the term
+
+    bool endFactor(char next)
+    {
+        double factor = 0;
+        if (!readNumber(operand, &factor))
+            return false;
+        operand.clear();
+        if (productOp && !apply(productOp, product, factor, &product))
+            return false;
+        if (!productOp)
+            product = factor;
+        productOp = next;
+        return true;
+    }
+    bool endTerm(char next)
+    {
+        if (!endFactor(0))
+            return false;
+        if (sumOp && !apply(sumOp, sum, product, &sum))
+            return false;
+        if (!sumOp)
+            sum = product;
+        sumOp = next;
+        productOp = 0;
+        return true;
+    }
+};
 
 } // namespace
 
 bool evaluateSum(const QString &input, double *value)
 {
-    QString text;
-    for (const QChar c : input)
-        if (!c.isSpace())
-            text.append(c);
-
-    // innermost brackets first, each replaced by its value
-    for (;;) {
-        const int open = text.lastIndexOf(QLatin1Char('('));
-        if (open < 0)
+    if (input.size() > kMaxSumLength)
+        return false;
+    // Each level is kept on the heap, so nesting costs no stack and every
+    // character is looked at once.
+    std::vector<Level> levels(1);
+    for (const QChar c : input) {
+        if (c.isSpace())
+            continue;
+        Level &level = levels.back();
+        switch (c.unicode()) {
+        case '(':
+            if (int(levels.size()) > kMaxBracketDepth)
+                return false;
+            // The bracket's value joins the operand text it stands in.
+            levels.emplace_back();
             break;
-        const int close = text.indexOf(QLatin1Char(')'), open);
-        if (close < 0)
-            return false;
-        double inner = 0;
-        if (!evalPlain(text.mid(open + 1, close - open - 1), &inner) || inner < 0)
-            return false;
-        text.replace(open, close - open + 1, QString::number(inner, 'f', 10));
+        case ')': {
+            if (levels.size() == 1 || !level.endTerm(0) || level.sum < 0)
+                return false;
+            // Carried on as its 10-decimal text, as a bracket typed out by hand.
+            const QString inner = QString::number(level.sum, 'f', 10);
+            levels.pop_back();
+            levels.back().operand.append(inner);
+            break;
+        }
+        case '+':
+        case '-':
+            if (!level.endTerm(char(c.unicode())))
+                return false;
+            break;
+        case '*':
+        case 'x':
+        case '/':
+            if (!level.endFactor(char(c.unicode())))
+                return false;
+            break;
+        default:
+            level.operand.append(c);
+        }
     }
-    if (text.contains(QLatin1Char(')')))
+    if (levels.size() != 1 || !levels.back().endTerm(0))
         return false;
-    double result = 0;
-    if (!evalPlain(text, &result))
-        return false;
-    *value = result;
+    *value = levels.back().sum;
     return true;
 }
 

@@ -9,8 +9,11 @@
 #include <QCryptographicHash>
 #include <QNetworkReply>
 #include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QUrlQuery>
 #include <QtTest>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -37,6 +40,7 @@ private slots:
     void pagedListing();
     void detailedListing();
     void copyAndDelete();
+    void misbehavingListing();
     void accessRefused_data();
     void accessRefused();
 
@@ -182,6 +186,50 @@ void TestAmazonConnection::copyAndDelete()
     QVERIFY(!m_conn->lastError.isEmpty() && !m_conn->lastError.contains("Signature") && !m_conn->lastError.contains("127.0.0.1"));
 }
 
+// No real store hands back tokens it gave before or names that climb out of
+// a folder, so a small local service does: its pages' tokens go A, B, A, B...
+void TestAmazonConnection::misbehavingListing()
+{
+    QTcpServer service;
+    QVERIFY(service.listen(QHostAddress::LocalHost));
+    QStringList askedTokens;
+    const QStringList pageKeys{"p/one", "p/..", "p/two", "p/a\\b", "p/three", "p/./x"};
+    connect(&service, &QTcpServer::newConnection, this, [&] {
+        while (QTcpSocket *socket = service.nextPendingConnection()) {
+            connect(socket, &QTcpSocket::readyRead, socket, [&, socket] {
+                socket->setProperty("req", socket->property("req").toByteArray() + socket->readAll());
+                const QByteArray request = socket->property("req").toByteArray();
+                if (!request.contains("\r\n\r\n"))
+                    return;
+                const QUrl url = QUrl::fromEncoded(request.split(' ').value(1));
+                askedTokens << QUrlQuery(url).queryItemValue("continuation-token");
+                const int page = askedTokens.size() - 1;
+                const QString body = QStringLiteral("<ListBucketResult><Contents><Key>%1</Key><Size>1</Size></Contents>"
+                                                    "<Contents><Key>%2</Key><Size>1</Size></Contents>"
+                                                    "<NextContinuationToken>%3</NextContinuationToken></ListBucketResult>")
+                                         .arg(pageKeys.value(2 * page, "p/more"), pageKeys.value(2 * page + 1, "p/more"),
+                                              page % 2 ? "B" : "A");
+                socket->write("HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: " + QByteArray::number(body.toUtf8().size())
+                              + "\r\n\r\n" + body.toUtf8());
+                socket->disconnectFromHost();
+            });
+        }
+    });
+    CloudEndpoint endpoint;
+    endpoint.scheme = "http";
+    endpoint.host = "127.0.0.1";
+    endpoint.port = service.serverPort();
+    endpoint.pathStyle = true;
+    QAmazonConnection conn(S3TestServer::kKeyId, S3TestServer::kSecret, endpoint);
+    QCOMPARE(conn.getCloudDirContents("lattica", "p/"), QStringList({"p/one", "p/two", "p/three"}));
+    QCOMPARE(askedTokens, QStringList({"", "A", "B"}));   // the third page's "A" was given before
+    askedTokens.clear();
+    QMap<QString, CloudFileInfo> map;
+    QVERIFY(conn.getCloudDirContentsLastModified("lattica", "p/", map));
+    QCOMPARE(map.keys(), QStringList({"one", "three", "two"}));
+    QCOMPARE(askedTokens.size(), 3);
+}
+
 void TestAmazonConnection::accessRefused_data()
 {
     QTest::addColumn<QByteArray>("secret");
@@ -212,14 +260,18 @@ void TestAmazonConnection::accessRefused()
     QCOMPARE(message, kDenied);
 
     QStringList errors;
-    auto refused = [&](bool failed) {
+    // each call must set the code itself: it starts from a code that is not the refusal's
+    auto refused = [&](const std::function<bool()> &call) {
+        conn.lastErrorCode = QNetworkReply::NoError;
+        conn.lastError.clear();
+        const bool failed = call();
         errors << conn.lastError;
         return failed && cloudReplyMessage(conn.lastErrorCode, conn.lastError) == kDenied;
     };
-    QVERIFY(refused(conn.getCloudDirContents("lattica", "acct@example.com/").isEmpty()));
-    QVERIFY(refused(!conn.getLastModified(kBucket, "acct@example.com/nxtdev").isValid()));
-    QVERIFY(refused(!conn.copyFile("acct@example.com/nxtdev", "acct@example.com/copy", "lattica")));
-    QVERIFY(refused(!conn.deleteFile("acct@example.com/nxtdev", "lattica")));
+    QVERIFY(refused([&] { return conn.getCloudDirContents("lattica", "acct@example.com/").isEmpty(); }));
+    QVERIFY(refused([&] { return !conn.getLastModified(kBucket, "acct@example.com/nxtdev").isValid(); }));
+    QVERIFY(refused([&] { return !conn.copyFile("acct@example.com/nxtdev", "acct@example.com/copy", "lattica"); }));
+    QVERIFY(refused([&] { return !conn.deleteFile("acct@example.com/nxtdev", "lattica"); }));
     qInstallMessageHandler(previous);
 
     QCOMPARE(m_conn->getFile(kBucket, "acct@example.com/nxtdev")->readAll(), QByteArray("4")); // untouched

@@ -6,11 +6,16 @@
 
 #include <QDeadlineTimer>
 #include <QFileInfo>
+#include <QEventLoop>
 #include <QJsonDocument>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 
 bool ServerProcess::start(const QString &program, const QStringList &args, const QByteArray &tag)
 {
     m_tag = tag + ' ';
+    m_port = 0; // a restart reports a new port
+    m_pending.clear();
     m_process.start(program, args);
     QDeadlineTimer deadline(30000);
     // A loaded machine can keep a server quiet for more than a second; only
@@ -70,6 +75,7 @@ bool S3TestServer::start(const QStringList &buckets, int pageSize)
                      "--dir", m_storage.path(), "--key", kKeyId, "--secret", kSecret};
     if (pageSize > 0)
         args << "--page-size" << QString::number(pageSize);
+    args << "--faults" << m_control.filePath("faults.json");
     for (const QString &b : buckets)
         args << "--bucket" << b;
     return ServerProcess::start("node", args, "REQ");
@@ -87,6 +93,26 @@ void S3TestServer::useInSettings() const
     user->setValue("storageHost_s", "127.0.0.1");
     user->setValue("storagePort_i", port());
     user->setValue("storagePathStyle_b", true);
+}
+
+void S3TestServer::failPuts(const QString &text)
+{
+    TestEnv::writeFile(m_control.filePath("faults.json"), QJsonDocument(QJsonObject{{"failPut", text}}).toJson());
+}
+
+bool MailTestServer::control(const QJsonObject &settings)
+{
+    QNetworkAccessManager manager;
+    QNetworkRequest request(url("/control"));
+    request.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
+    QNetworkReply *reply = manager.post(request, QJsonDocument(settings).toJson());
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    if (!reply->isFinished())
+        loop.exec();
+    const bool ok = reply->error() == QNetworkReply::NoError;
+    delete reply;
+    return ok;
 }
 
 bool MailTestServer::start()

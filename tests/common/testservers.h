@@ -46,9 +46,12 @@ public:
     CloudEndpoint endpoint() const;
     // Points the user settings' storage endpoint at this server.
     void useInSettings() const;
+    // Every PUT whose address holds text fails (503) until called with "".
+    void failPuts(const QString &text);
 
 private:
     QTemporaryDir m_storage;
+    QTemporaryDir m_control;
 };
 
 // The mail API stand-in (mailserver.py), parsing each multipart body with
@@ -58,4 +61,6 @@ class MailTestServer : public ServerProcess
 {
 public:
     bool start();
+    // Replaces the server's fault settings (see mailserver.py); {} clears them.
+    bool control(const QJsonObject &settings);
 };

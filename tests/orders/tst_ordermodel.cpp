@@ -179,7 +179,9 @@ private slots:
         VexaOrder order;
         const QList<std::tuple<QString, QString, int>> cases = {
             {"927", "36 1/2", 3}, {"914", "36", 3}, {"19", "0 3/4", 1}, {"19", "3/4", 2}, {"1", "0", 1}, {"0", "", 1},
-            {"10000", "", 1}, {"9999", "393 5/8", 1}, {"267", "10.5", 2}, {"", "", 2}, {"", "5 1/0", 2}};
+            {"10000", "", 1}, {"9999", "393 5/8", 1}, {"267", "10.5", 2}, {"", "", 2}, {"", "5 1/0", 2},
+            // out of any length's range: nothing, rather than an overflow
+            {"-5", "", 1}, {"-300000000", "", 1}, {"", "100000000", 2}, {"", "-100000000 1/2", 2}};
         for (const auto &[mm, inches, ways] : cases) {
             if (ways & 1)
                 QCOMPARE(order.mm2Inches(mm.toInt()), inches);

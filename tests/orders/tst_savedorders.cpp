@@ -71,14 +71,18 @@ private slots:
         writeOrder(O::Posted, "OLD", {}, daysAgo(400));
         writeOrder(O::Backup, "S0-b");
         QVERIFY(TestEnv::writeFile(pathIn(O::InProgress, "broken"), "{not json"));
+        // an interrupted save of an earlier version left its temporary file; an
+        // order really named like one is listed
+        QVERIFY(TestEnv::writeFile(pathIn(O::InProgress, "I1.aB3xY9"), R"({"orderID":"I1"})"));
+        writeOrder(O::InProgress, "Jones.Bath01");
 
-        QStringList rows; // "ID state", every list, broken files left out
+        QStringList rows; // "ID state", every list, broken files and leftovers left out
         for (const QByteArray &line : cliList({"--data", m_data->path()})) {
             const QJsonObject row = QJsonDocument::fromJson(line).object();
             rows << row.value("orderID").toString() + ' ' + QString::number(row.value("orderState").toInt());
         }
         rows.sort();
-        QCOMPARE(rows, QString("I1 2|OLD 4|P1 3|R1 1|S0-b 7|X1 5").split('|'));
+        QCOMPARE(rows, QString("I1 2|Jones.Bath01 2|OLD 4|P1 3|R1 1|S0-b 7|X1 5").split('|'));
         QVERIFY(QFile::exists(pathIn(O::Posted, "OLD"))); // listing never purges
         const QList<QByteArray> topost = cliList({"--data", m_data->path(), "--state", "topost"});
         QCOMPARE(topost.size(), 2);

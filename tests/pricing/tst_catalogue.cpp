@@ -5,6 +5,7 @@
 #include "pricing/bandprice.h"
 #include "pricing/catalogue.h"
 #include "pricing/csvtable.h"
+#include "orders/fileutils.h"
 #include "testenv.h"
 
 #include <QDir>
@@ -61,6 +62,43 @@ private slots:
         QCOMPARE(Catalogue::priceTablePath("100%2 Blackout", "%1"), QStringLiteral("/cat/100%2 Blackout/Prices/%1"));
         QCOMPARE(Catalogue::settingIniPath(Catalogue::optionBandPriceTablePath("Shutters", "Motor", "A")),
                  QStringLiteral("/cat/Shutters/Extras/Prices/setting.ini"));
+    }
+
+    // Tables, INI files and folder listings are kept between reads, never
+    // past a change of the file, and never past a catalogue update.
+    void cachesFollowTheFiles()
+    {
+        QTemporaryDir dir;
+        AppContext::catalogueProductsFolder = dir.path();
+        const QString table = dir.path() + "/Shutters/Extras/Hinge.csv", ini = dir.path() + "/Shutters/prod.ini";
+        TestEnv::writeFile(table, "Extra,Code\nBrass,B1\n");
+        TestEnv::writeFile(ini, "[notes]\nHarbour=Six weeks\n");
+        QCOMPARE(CsvTable(table).cell(0, 0), QStringLiteral("Brass"));
+        QCOMPARE(Catalogue::productSettings("Shutters").supplierNotes("Harbour"), QStringLiteral("Six weeks"));
+        QCOMPARE(Catalogue::csvBaseNames(dir.path() + "/Shutters/Extras"), QStringList{"Hinge"});
+        // rewritten in place: another size
+        TestEnv::writeFile(table, "Extra,Code\nChrome,C1\nBrass,B1\n");
+        TestEnv::writeFile(ini, "[notes]\nHarbour=Eight weeks\n");
+        TestEnv::writeFile(dir.path() + "/Shutters/Extras/Louvre.csv", "Extra\n76mm\n");
+        QCOMPARE(CsvTable(table).cell(0, 0), QStringLiteral("Chrome"));
+        QCOMPARE(Catalogue::productSettings("Shutters").supplierNotes("Harbour"), QStringLiteral("Eight weeks"));
+        QCOMPARE(Catalogue::csvBaseNames(dir.path() + "/Shutters/Extras").size(), 2);
+        // the same size and time (a copy that kept both): only an update tells
+        const QDateTime time = QDateTime::currentDateTime().addSecs(-60);
+        QVERIFY(setModified(table, time));
+        QCOMPARE(CsvTable(table).cell(0, 0), QStringLiteral("Chrome"));
+        TestEnv::writeFile(table, "Extra,Code\nSilver,S1\nBrass,B1\n");
+        QVERIFY(setModified(table, time));
+        QCOMPARE(CsvTable(table).cell(0, 0), QStringLiteral("Chrome"));
+        CsvTable::dropCache();
+        QCOMPARE(CsvTable(table).cell(0, 0), QStringLiteral("Silver"));
+        // a broken table is not kept: it is reported at every read
+        TestEnv::writeFile(table, "x");
+        for (int read = 0; read < 2; ++read) {
+            QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("is empty or invalid"));
+            QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("format error"));
+            QVERIFY(CsvTable(table).isEmpty());
+        }
     }
 
     void productSettings()

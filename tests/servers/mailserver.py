@@ -8,24 +8,57 @@ the parts in order (name, filename, content type, body as Base64).
 Answers like the mail service: a queued message, except on paths ending in
 "/notqueued" (a 200 reply without "Queued") and "/unauthorised" (401).
 Exits when its standard input closes.
+
+Faults for the posting tests are set by a POST to "/control" with a JSON
+object (each POST replaces the previous settings):
+  "fail": {"address": [status, body]}  mails whose "to" holds the address get that answer
+  "hold": ["address"]                  mails to it are recorded but never answered
+  "delay": {"address": seconds}        mails to it are answered that much later
+  "exitAfter": n                       the server exits after answering n more mails
+  "replies": {"address": [status, body]}  answers of the address checks, GET
+                                       "/api/check" (query "email") and
+                                       "/v3/address/validate" (query "address"),
+                                       each recorded as a line "MAIL {method: GET, path, authorization}"
 """
 import base64
 import json
 import os
 import sys
 import threading
+import time
+from urllib.parse import parse_qs, urlparse
 from email import policy
 from email.parser import BytesParser
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+
+CONTROL = {}
+LOCK = threading.Lock()
 
 
 class Handler(BaseHTTPRequestHandler):
     def log_message(self, *args):
         pass
 
+    def do_GET(self):
+        url = urlparse(self.path)
+        query = parse_qs(url.query)
+        address = (query.get("email") or query.get("address") or [""])[0]
+        record = {"method": "GET", "path": self.path, "authorization": self.headers.get("Authorization")}
+        sys.stdout.write("MAIL " + json.dumps(record) + "\n")
+        sys.stdout.flush()
+        status, body = CONTROL.get("replies", {}).get(address, [404, "no recorded reply"])
+        self.answer(status, body.encode("utf-8"))
+
     def do_POST(self):
         length = int(self.headers.get("Content-Length") or 0)
         body = self.rfile.read(length)
+        if self.path == "/control":
+            global CONTROL
+            with LOCK:
+                CONTROL = json.loads(body or b"{}")
+            self.answer(200, b"{}")
+            return
         ctype = self.headers.get("Content-Type", "")
         message = BytesParser(policy=policy.HTTP).parsebytes(
             b"MIME-Version: 1.0\r\nContent-Type: " + ctype.encode("latin-1") + b"\r\n\r\n" + body)
@@ -40,6 +73,7 @@ class Handler(BaseHTTPRequestHandler):
                     "body": base64.b64encode(payload).decode("ascii"),
                 })
         record = {
+            "method": "POST",
             "path": self.path,
             "authorization": self.headers.get("Authorization"),
             "contentType": ctype,
@@ -50,17 +84,43 @@ class Handler(BaseHTTPRequestHandler):
         sys.stdout.write("MAIL " + json.dumps(record) + "\n")
         sys.stdout.flush()
 
-        if self.path.endswith("/unauthorised"):
+        to = ""
+        for part in parts:
+            if part["name"] == "to":
+                to = base64.b64decode(part["body"]).decode("utf-8", "replace")
+        if any(address in to for address in CONTROL.get("hold", [])):
+            while True:
+                time.sleep(1)
+        for address, seconds in CONTROL.get("delay", {}).items():
+            if address in to:
+                time.sleep(seconds)
+        failure = next((v for k, v in CONTROL.get("fail", {}).items() if k in to), None)
+        if failure:
+            self.answer(failure[0], failure[1].encode("utf-8"))
+        elif self.path.endswith("/unauthorised"):
             self.answer(401, b"Forbidden")
         elif self.path.endswith("/notqueued"):
             self.answer(200, b'{"message": "\'to\' parameter is not a valid address. please check documentation"}')
         else:
             self.answer(200, b'{"id": "<20261206.1@mg.example>", "message": "Queued. Thank you."}')
 
+        self.count_down()
+
+    def count_down(self):
+        with LOCK:
+            if "exitAfter" not in CONTROL:
+                return
+            CONTROL["exitAfter"] -= 1
+            if CONTROL["exitAfter"] <= 0:
+                self.wfile.flush()
+                sys.stdout.flush()
+                os._exit(0)
+
     def answer(self, status, body):
         self.send_response(status)
         self.send_header("Content-Type", "application/json")
         self.send_header("Content-Length", str(len(body)))
+        self.send_header("Connection", "close")
         self.end_headers()
         self.wfile.write(body)
 

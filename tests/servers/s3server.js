@@ -8,7 +8,9 @@
 //
 // Options: --dir DIR (storage folder, required), --key ID --secret SECRET (a
 // key pair besides s3rver's own), --bucket NAME (repeatable, created at
-// start), --page-size N (max-keys of listings that do not give one).
+// start), --page-size N (max-keys of listings that do not give one),
+// --faults FILE (when that file exists, its JSON {"failPut": TEXT} makes every
+// PUT whose address holds TEXT fail with 503 SlowDown).
 
 const childProcess = require('child_process');
 
@@ -33,6 +35,7 @@ for (let i = 0; i < args.length; i += 2) {
   else if (name === '--key') opt.key = value;
   else if (name === '--secret') opt.secret = value;
   else if (name === '--page-size') opt.pageSize = value;
+  else if (name === '--faults') opt.faults = value;
   else {
     process.stderr.write(`s3server: unknown option ${name}\n`);
     process.exit(2);
@@ -101,6 +104,16 @@ server.middleware.unshift(async (ctx, next) => {
   // HTTP dates have whole seconds; s3rver compares them with its stored
   // milliseconds, so an object stored at 12:00:00.5 would look modified
   // since its own Last-Modified time. Compare at whole seconds, as S3 does.
+  if (opt.faults && ctx.method === 'PUT') {
+    let faults = {};
+    try { faults = JSON.parse(require('fs').readFileSync(opt.faults, 'utf8')); } catch (e) { faults = {}; }
+    if (faults.failPut && decodeURIComponent(ctx.originalUrl).includes(faults.failPut)) {
+      ctx.status = 503;
+      ctx.type = 'application/xml';
+      ctx.body = '<?xml version="1.0" encoding="UTF-8"?><Error><Code>SlowDown</Code><Message>Please reduce your request rate.</Message></Error>';
+      return;
+    }
+  }
   const since = Date.parse(ctx.get('if-modified-since'));
   if (!Number.isNaN(since)) ctx.headers['if-modified-since'] = new Date(since + 999).toISOString();
   await next();
