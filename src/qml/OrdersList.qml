@@ -14,6 +14,8 @@ Item {
     signal posting()
     signal endPosting()
 
+    // the posting calls; a test may put its own object here
+    property var cloud: vexaData
     property string resultText: ""
     property bool isPosting: false
     property bool oldestFirst: staticSettings.value("srtOrder_b", true) === true
@@ -72,15 +74,15 @@ Item {
     }
 
     function getTransfers() {
-        if (typeof vexaData.asyncGetTransfers === "function")
-            vexaData.asyncGetTransfers()
+        if (typeof cloud.asyncGetTransfers === "function")
+            cloud.asyncGetTransfers()
     }
 
     function post() {
         if (isPosting || toPostOrdersProxyModel.rowCount() === 0)
             return
         // without a connection the posting would never report back
-        if (!vexaData.checkInternet()) {
+        if (!cloud.checkInternet()) {
             resultText = "No Internet Connection"
             netTimer.start()
             return
@@ -89,8 +91,8 @@ Item {
         isPosting = true
         _myOrder.holdIncoming(true)
         posting()
-        if (typeof vexaData.asyncPostOrders === "function")
-            vexaData.asyncPostOrders()
+        if (typeof cloud.asyncPostOrders === "function")
+            cloud.asyncPostOrders()
     }
 
     function finishPosting() {
@@ -102,7 +104,7 @@ Item {
     }
 
     function cancelPosting() {
-        vexaData.stopPosting()
+        cloud.stopPosting()
         finishPosting()
     }
 
@@ -173,7 +175,7 @@ Item {
         repeat: true
         triggeredOnStart: true
         onTriggered: {
-            if (vexaData.checkInternet()) {
+            if (cloud.checkInternet()) {
                 stop()
                 if (resultText === "No Internet Connection")
                     resultText = ""
