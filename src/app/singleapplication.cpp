@@ -58,7 +58,10 @@ SingleApplicationPrivate::~SingleApplicationPrivate()
     // clients closing with the server are not messages any more
     for (QLocalSocket *client : pending.keys())
         client->disconnect(this);
+    for (QLocalSocket *client : headers.keys())
+        client->disconnect(this);
     pending.clear();
+    headers.clear();
     if (socket) {
         socket->close();
         delete socket;
@@ -145,28 +148,48 @@ void SingleApplicationPrivate::slotConnectionEstablished()
     QLocalSocket *client = server->nextPendingConnection();
     if (!client)
         return;
-    client->waitForReadyRead(100);
+    // The preamble may come in pieces (a busy machine, a slow sender): gather
+    // it without blocking the window and judge it once it is complete.
+    headers.insert(client, QByteArray());
+    connect(client, &QLocalSocket::readyRead, this, [this, client] { slotHeaderData(client); });
+    connect(client, &QLocalSocket::disconnected, this, [this, client] { slotHeaderData(client); });
+    slotHeaderData(client);
+}
+
+void SingleApplicationPrivate::slotHeaderData(QLocalSocket *client)
+{
+    if (!headers.contains(client))
+        return;
+    QByteArray &buffer = headers[client];
+    buffer += client->readAll();
+    const bool closed = client->state() != QLocalSocket::ConnectedState;
 
     const QByteArray name = blockServerName.toLatin1();
-    QByteArray preamble = client->read(name.size());
-    bool ok = preamble == name;
-    const QByteArray type = ok ? client->read(1) : QByteArray();
-    ok = ok && type.size() == 1 && (type == "N" || type == "R" || type == "S");
-    const QByteArray number = ok ? client->read(4) : QByteArray();
-    ok = ok && number.size() == 4;
-    if (ok) {
-        preamble += type + number;
-        const QByteArray expected = SingleApplication::checksumText(preamble);
-        ok = client->read(expected.size()) == expected;
+    const int fixed = name.size() + 5;   // name, type, instance number
+    bool ok = buffer.left(name.size()) == name.left(buffer.size());
+    int needed = fixed;
+    if (ok && buffer.size() >= fixed) {
+        const char type = buffer.at(name.size());
+        ok = type == 'N' || type == 'R' || type == 'S';
+        needed = fixed + SingleApplication::checksumText(buffer.left(fixed)).size();
     }
+    if (ok && buffer.size() < needed && !closed)
+        return;   // wait for the rest
+    ok = ok && buffer.size() >= needed
+         && buffer.mid(fixed, needed - fixed) == SingleApplication::checksumText(buffer.left(fixed));
+
+    const QByteArray rest = buffer.mid(needed);
+    const char type = buffer.size() > name.size() ? buffer.at(name.size()) : 0;
+    const uint instance = ok ? qFromLittleEndian<quint32>(buffer.constData() + name.size() + 1) : 0;
+    headers.remove(client);
+    client->disconnect(this);
     if (!ok) {
         client->close();
         client->deleteLater();
         return;
     }
-    const uint instance = qFromLittleEndian<quint32>(number.constData());
 
-    pending.insert(client, client->readAll());
+    pending.insert(client, rest);
     connect(client, &QLocalSocket::aboutToClose, this,
             [this, client, instance] { slotClientConnectionClosed(client, instance); });
     connect(client, &QLocalSocket::disconnected, this,
@@ -174,9 +197,9 @@ void SingleApplicationPrivate::slotConnectionEstablished()
     connect(client, &QLocalSocket::readyRead, this,
             [this, client, instance] { slotDataAvailable(client, instance); });
 
-    if (type == "N" || (type == "S" && (options & SingleApplication::SecondaryNotification)))
+    if (type == 'N' || (type == 'S' && (options & SingleApplication::SecondaryNotification)))
         emit q->instanceStarted();
-    if (client->state() != QLocalSocket::ConnectedState)
+    if (closed)
         slotClientConnectionClosed(client, instance);
 }
 

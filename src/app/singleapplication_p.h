@@ -38,9 +38,12 @@ public:
     // What each connected client has sent so far: a message may arrive in
     // several pieces and is handed on whole when the client closes.
     QHash<QLocalSocket *, QByteArray> pending;
+    // Clients whose preamble is not complete yet.
+    QHash<QLocalSocket *, QByteArray> headers;
 
 public slots:
     void slotConnectionEstablished();
+    void slotHeaderData(QLocalSocket *client);
     void slotDataAvailable(QLocalSocket *socket, uint instanceId);
     void slotClientConnectionClosed(QLocalSocket *socket, uint instanceId);
 };

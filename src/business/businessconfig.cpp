@@ -32,7 +32,10 @@ EdiConfig readEdiConfig()
         return config;
     const QSettings edi(ediConfigPath(), QSettings::IniFormat);
     config.present = true;
-    config.enabled = appSettings::convert(edi.value(QStringLiteral("ediEnabled"))).toBool();
+    // "no" must switch the portal off like "false" does (a plain text-to-bool
+    // conversion would call any non-empty text other than "false" true)
+    const QString enabled = edi.value(QStringLiteral("ediEnabled")).toString().trimmed().toLower();
+    config.enabled = enabled == QLatin1String("true") || enabled == QLatin1String("yes") || enabled == QLatin1String("1");
     config.remote = edi.value(QStringLiteral("ediRemote")).toString();
     config.address = edi.value(QStringLiteral("ediAddress")).toString();
     config.scheme = edi.value(QStringLiteral("ediScheme")).toString();

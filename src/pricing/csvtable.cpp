@@ -1,5 +1,6 @@
 #include "csvtable.h"
 #include "pricing/catalogue.h"
+#include "app/appcontext.h"
 #include "pricing/inicache.h"
 
 #include <QDateTime>
@@ -55,7 +56,10 @@ CsvTable::CsvTable(const QString &path)
         m_fileName += QLatin1String(".csv");
 
     qint64 size = 0, modified = 0;
-    const bool isFile = fileStamp(m_fileName, &size, &modified);
+    // throw-away files (a downloaded stock file read once) stay out of the cache
+    const bool isFile = fileStamp(m_fileName, &size, &modified)
+                        && (AppContext::dataFolder.isEmpty()
+                            || !m_fileName.startsWith(AppContext::dataFolder + QStringLiteral("/tmp/")));
     if (isFile) {
         QMutexLocker lock(&cacheMutex());
         const auto it = cache().constFind(m_fileName);

@@ -250,6 +250,14 @@ void TestBusinessManager::configuration()
     QVERIFY(!manager.fetchAccountAddresses("C123456"));
     QVERIFY(!manager.error().startsWith("Failed to get valid connection"));
 
+    // the switch reads like the other yes/no values of the configuration
+    for (const char *off : {"no", "No", "false", "0", ""}) {
+        QVERIFY(TestEnv::writeFile(cfg + "/edi.cfg", QByteArray("[General]\nediEnabled=") + off + "\n"));
+        QVERIFY2(!readEdiConfig().enabled, off);
+    }
+    QVERIFY(TestEnv::writeFile(cfg + "/edi.cfg", "[General]\nediEnabled=Yes\n"));
+    QVERIFY(readEdiConfig().enabled);
+
     // without edi.cfg the account list is not offered
     QFile::remove(cfg + "/edi.cfg");
     QCOMPARE(order.bdAccounts(), QStringList());
