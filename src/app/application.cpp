@@ -96,7 +96,13 @@ void takeScreenshot(QQmlApplicationEngine &engine, const QString &target)
 void takeScreens(QQmlApplicationEngine &engine, VexaOrder *order, const QString &folder, const QString &orderId,
                  int step = 0)
 {
-    static const QStringList states{QStringLiteral("Home"), QStringLiteral("Customer"), QStringLiteral("Capture")};
+    // "PriceCalc" is the survey with the item's price calculator open; the
+    // orders list clears the order, so it comes after the order's screens.
+    static const QStringList states{QStringLiteral("Home"),        QStringLiteral("Customer"),
+                                    QStringLiteral("Capture"),     QStringLiteral("PriceCalc"),
+                                    QStringLiteral("Review"),      QStringLiteral("Complete"),
+                                    QStringLiteral("SavedOrders"), QStringLiteral("SettingStateLTA"),
+                                    QStringLiteral("RegisterState")};
     QQuickWindow *window = mainWindow(engine);
     QObject *group = window ? window->property("stateGroup").value<QObject *>() : nullptr;
     if (!group) {
@@ -117,7 +123,16 @@ void takeScreens(QQmlApplicationEngine &engine, VexaOrder *order, const QString 
         QCoreApplication::exit(1);
         return;
     }
-    group->setProperty("state", states.at(step));
+    QObject *capture = window->property("captureScreen").value<QObject *>();
+    QObject *calculator = capture ? capture->property("priceCalcDialog").value<QObject *>() : nullptr;
+    if (states.at(step) == QLatin1String("PriceCalc")) {
+        if (calculator)
+            QMetaObject::invokeMethod(calculator, "openFor", Q_ARG(QVariant, QVariant(-1)));
+    } else {
+        if (calculator)
+            QMetaObject::invokeMethod(calculator, "close");
+        group->setProperty("state", states.at(step));
+    }
     QTimer::singleShot(700, &engine, [&engine, order, folder, orderId, step] {
         takeScreens(engine, order, folder, orderId, step + 1);
     });

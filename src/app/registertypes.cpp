@@ -17,6 +17,7 @@
 #include "orders/savedorders.h"
 #include "orders/vexaorder.h"
 #include "orders/vexaorderitem.h"
+#include "pricing/pricecalc.h"
 
 #include <QFile>
 #include <QFontDatabase>
@@ -98,5 +99,6 @@ ScreenTools *publishInterface(QQmlEngine *engine, VexaOrder *order, CloudComms *
     auto tools = new ScreenTools(&order->roomNamesCBModel(), engine);
     tools->loadRoomNames();
     context->setContextProperty(QStringLiteral("screenTools"), tools);
+    context->setContextProperty(QStringLiteral("priceCalc"), new PriceCalcTool(engine));
     return tools;
 }

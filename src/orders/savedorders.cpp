@@ -143,6 +143,17 @@ void SavedOrders::reload(List list)
     sortList(list);
 }
 
+int SavedOrders::keepSentDays()
+{
+    bool ok = false;
+    const int days = AppContext::sharedSettings()
+                         ? AppContext::sharedSettings()->value(QStringLiteral("d2r_i"), KeepSentDefault).toInt(&ok)
+                         : KeepSentDefault;
+    if (!ok && AppContext::sharedSettings())
+        return KeepSentDefault;
+    return qBound(int(KeepSentMin), days, int(KeepSentMax));
+}
+
 void SavedOrders::purgeFolder(const QString &folder, int days)
 {
     days = qMax(days, 3);
@@ -173,10 +184,7 @@ void SavedOrders::getToPost()
 
 void SavedOrders::getPosted()
 {
-    const int days = AppContext::sharedSettings()
-                         ? AppContext::sharedSettings()->value(QStringLiteral("d2r_i"), 60).toInt()
-                         : 60;
-    purgeFolder(AppContext::stateFolder(VexaOrder::Posted), days);
+    purgeFolder(AppContext::stateFolder(VexaOrder::Posted), keepSentDays());
     reload(PostedList);
 }
 

@@ -59,6 +59,11 @@ public:
     // Removes the files of a folder last modified more than the given number
     // of days (at least 3) before today.
     static void purgeFolder(const QString &folder, int days);
+    // Days sent orders are kept ("d2r_i"): the settings screen's default and
+    // range, so that a stray stored value cannot delete orders early.
+    enum KeepSent { KeepSentMin = 60, KeepSentDefault = 180, KeepSentMax = 365 };
+    Q_ENUM(KeepSent)
+    Q_INVOKABLE static int keepSentDays();
     // "45 mins", "1 hour", "1.5 hrs", "2 hrs 15 mins".
     static QString durationText(int minutes);
 

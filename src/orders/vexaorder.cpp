@@ -15,6 +15,7 @@
 #include <QDebug>
 #include <QGuiApplication>
 #include <QWindow>
+#include <utility>
 #include <QQmlContext>
 
 VexaOrder::VexaOrder(QObject *parent)
@@ -95,8 +96,22 @@ void VexaOrder::receivedMessage(int instanceId, QByteArray message)
 {
     qDebug() << "Received message from instance: " << instanceId << "Message Text: " << message;
     showWindow();
-    if (message.size() > 1)
+    if (message.size() <= 1)
+        return;
+    if (m_holdIncoming)
+        m_heldFiles << QString::fromUtf8(message);
+    else
         incomingOrderFile(QString::fromUtf8(message));
+}
+
+void VexaOrder::holdIncoming(bool hold)
+{
+    m_holdIncoming = hold;
+    if (hold)
+        return;
+    const QStringList held = std::exchange(m_heldFiles, {});
+    for (const QString &path : held)
+        incomingOrderFile(path);
 }
 
 void VexaOrder::openLogs()

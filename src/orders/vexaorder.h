@@ -176,6 +176,9 @@ public:
     Q_INVOKABLE void imageToSignature(QString imagePath);
     Q_INVOKABLE VexaOrderItem *getVexaOrderItem() const { return m_currentItem; }
     Q_INVOKABLE void openLogs();
+    // While orders are posted the order object is busy with them: order
+    // files handed over by another start wait and are imported on release.
+    Q_INVOKABLE void holdIncoming(bool hold);
 
     // Product selection (the cascade product -> supplier -> range -> colour)
     Q_INVOKABLE void productSelected(int index);
@@ -280,6 +283,8 @@ private:
     ComboBoxModel m_colourCBModel;
     ComboBoxModel m_bandCBModel;
     VexaOrderItem *m_currentItem = nullptr;
+    bool m_holdIncoming = false;
+    QStringList m_heldFiles;
     std::unique_ptr<ProductDb> m_productDb;
     // Range table of the current item's product and supplier, when loaded.
     std::optional<CsvTable> m_rangeTable;

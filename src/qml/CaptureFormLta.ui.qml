@@ -85,6 +85,7 @@ Item {
     property alias doorColourCombo: doorColourCombo
     property alias doorColourCount: doorColourCount
     property alias priceRow: priceRow
+    property alias calcButton: calcButton
     property alias priceField: priceField
     property alias totalRow: totalRow
     property alias totalField: totalField
@@ -433,6 +434,8 @@ Item {
                             implicitWidth: 120
                         }
                         HelpButton {
+                            id: calcButton
+                            objectName: "calcButton"
                             glyph: Style.iconCalculator
                             helpText: "Press the calculator button to change how the price is calculated.\n This includes adding a per-item discount."
                         }

@@ -3,6 +3,7 @@ import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
 import CustomStyles 1.0
 import "comps"
+import "pricecalc"
 
 // The survey: rooms, and in each room its shutters with sizes and options.
 // Values move between the controls and the current item; pricing and checks
@@ -23,6 +24,7 @@ CaptureFormLta {
     readonly property var sides: ["L", "R", "T", "B"]
     readonly property alias buildoutDialog: buildoutDialog
     readonly property bool microMini: frameStyle.indexOf(" Micro") >= 0 || frameStyle.indexOf(" Mini") >= 0
+    readonly property alias priceCalcDialog: priceCalcDialog
     readonly property alias roomDialog: roomDialog
     readonly property alias newRoomDialog: newRoomDialog
     readonly property alias renameDialog: renameDialog
@@ -388,6 +390,15 @@ CaptureFormLta {
         assemblyHelp.helpText = "Up to " + a.maxPreassembledWidth + "mm shutters are pre-assembled.\n"
             + "Above " + a.flatPackWidth + "mm or above " + (a.flatPackArea / 1000000).toFixed(1)
             + " sq metres they are flat packed.\nIn between they are flat packed by default but can be pre-assembled on request."
+    }
+
+    PriceCalc { id: priceCalcDialog }
+    Connections {
+        target: screen.calcButton
+        function onClicked() {
+            screen.saveBlindData()
+            priceCalcDialog.openFor(-1)
+        }
     }
 
     Connections {

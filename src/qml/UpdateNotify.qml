@@ -39,14 +39,23 @@ Popup {
         }
         if (!downloader)
             return
-        downloader.append(localSettings.value("installurl", "") + (Qt.platform.os === "osx" ? ".pkg" : ".exe"))
+        downloadError = ""
         updateButton.enabled = false
+        downloader.append(localSettings.value("installurl", "") + (Qt.platform.os === "osx" ? ".pkg" : ".exe"))
     }
 
+    // a failed download, or one that ended without starting the installer,
+    // lets the user try again
+    property string downloadError: ""
     Connections {
         target: popup.downloader
         ignoreUnknownSignals: true
         function onShutdown() { popup.shutdown() }
+        function onErrorMessage(error) {
+            popup.downloadError = error
+            updateButton.enabled = true
+        }
+        function onFinished() { updateButton.enabled = true }
     }
 
     contentItem: ColumnLayout {
@@ -91,6 +100,7 @@ Popup {
         }
         Button {
             id: updateButton
+            objectName: "updateButton"
             text: "Update..."
             visible: popup.newVersion
             onClicked: popup.update()
@@ -100,9 +110,10 @@ Popup {
             text: Style.apptitle + " will close when the download is complete"
         }
         Label {
-            visible: popup.downloader !== null && String(popup.downloader.error || "") !== ""
+            objectName: "downloadError"
+            visible: text !== ""
             color: "red"
-            text: popup.downloader ? String(popup.downloader.error || "") : ""
+            text: popup.downloadError
         }
     }
 }

@@ -4,6 +4,8 @@ import QtQuick.Controls 2.15
 import QtQuick.Controls.Universal 2.15
 import QtQuick.Layouts 1.15
 import CustomStyles 1.0
+import VexaOrder 1.0
+import vexa.drive 1.0
 import "comps"
 
 ApplicationWindow {
@@ -35,13 +37,18 @@ ApplicationWindow {
     // Complete is reachable only after the review has been shown since the
     // last survey visit or trade change.
     property bool reviewSeen: false
-    // Fed by the settings sync and the installer download once they exist.
-    property QtObject dcloudComms: null
-    property QtObject downloadManager: null
+    // The settings sync (its result feeds the toolbar icon) and the installer download.
+    property QtObject dcloudComms: DCloudComms {}
+    property QtObject downloadManager: DownloadManager {}
 
     readonly property alias stateGroup: mainStateGroup
     readonly property alias addressScreen: addressLoader.item
     readonly property alias captureScreen: captureLoader.item
+    readonly property alias reviewScreen: reviewLoader.item
+    readonly property alias completeScreen: completeLoader.item
+    readonly property alias ordersScreen: ordersLoader.item
+    readonly property alias registerScreen: registerLoader.item
+    readonly property alias settingsScreen: settingsLoader.item
     readonly property alias importDialog: importDialog
     readonly property alias messagePopup: messagePopup
     readonly property alias newsPopup: newsPopup
@@ -424,11 +431,11 @@ ApplicationWindow {
         }
         // Screens still to come: each is created in its state and shows
         // nothing until its file is added.
-        Loader { id: reviewLoader; anchors.fill: parent; active: false }
-        Loader { id: completeLoader; anchors.fill: parent; active: false }
-        Loader { id: ordersLoader; anchors.fill: parent; visible: false }
-        Loader { id: registerLoader; anchors.fill: parent; active: false }
-        Loader { id: settingsLoader; anchors.fill: parent; active: false }
+        Loader { id: reviewLoader; objectName: "reviewLoader"; anchors.fill: parent; active: false; source: "ReviewLTA.qml" }
+        Loader { id: completeLoader; objectName: "completeLoader"; anchors.fill: parent; active: false; source: "CompleteLTA.qml" }
+        Loader { id: ordersLoader; objectName: "ordersLoader"; anchors.fill: parent; visible: false; source: "OrdersList.qml" }
+        Loader { id: registerLoader; objectName: "registerLoader"; anchors.fill: parent; active: false; source: "RegisterLTA.qml" }
+        Loader { id: settingsLoader; objectName: "settingsLoader"; anchors.fill: parent; active: false; source: "SettingsLta.qml" }
 
         // How the window answers the screens still to come.
         Connections {
@@ -462,6 +469,7 @@ ApplicationWindow {
             target: settingsLoader.item
             ignoreUnknownSignals: true
             function onAccepted() {
+                prevSync = 0
                 _myOrder.saveOrder()
                 _myOrder.clear()
                 mainStateGroup.state = "Home"
@@ -540,7 +548,6 @@ ApplicationWindow {
             },
             State {
                 name: "SettingStateLTA"
-                PropertyChanges { target: settingsLoader; active: true }
                 PropertyChanges { target: homeButton; enabled: false }
                 PropertyChanges { target: customerButton; enabled: false }
                 PropertyChanges { target: surveyButton; enabled: false }
@@ -549,9 +556,18 @@ ApplicationWindow {
                 PropertyChanges { target: btButton; enabled: false }
                 PropertyChanges { target: settingsButton; selected: true }
                 PropertyChanges { target: syncStatus; visible: toolbarRow.width > 350 }
-                StateChangeScript { script: syncTimer.start() }
+                // the settings come from the sync first, so that saving
+                // cannot write older values back
+                StateChangeScript {
+                    script: {
+                        prevSync = 0
+                        checkNotify(2)
+                        settingsLoader.active = true
+                    }
+                }
             }
         ]
+        onStateChanged: if (state !== "SettingStateLTA") settingsLoader.active = false
     }
 
     Connections {

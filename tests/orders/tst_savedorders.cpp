@@ -141,8 +141,10 @@ private slots:
         QTest::addColumn<QVariant>("days");
         QTest::addColumn<bool>("backup");
         QTest::addColumn<QStringList>("kept");
-        QTest::newRow("sent default 60") << QVariant() << false << QStringList{"age2", "age4", "age59"};
-        QTest::newRow("sent 1 is 3") << QVariant(1) << false << QStringList{"age2"};
+        // sent orders: the settings screen's default, and stored values held to its range
+        QTest::newRow("sent default 180") << QVariant() << false << QStringList{"age2", "age4", "age59", "age70"};
+        QTest::newRow("sent 1 is 60") << QVariant(1) << false << QStringList{"age2", "age4", "age59"};
+        QTest::newRow("sent 1000 is 365") << QVariant(1000) << false << QStringList{"age2", "age200", "age4", "age59", "age70"};
         QTest::newRow("backup default 40") << QVariant() << true << QStringList{"age2", "age4"};
         QTest::newRow("backup 0 is 3") << QVariant(0) << true << QStringList{"age2"};
     }
@@ -153,7 +155,7 @@ private slots:
         QFETCH(bool, backup);
         QFETCH(QStringList, kept);
         const int state = backup ? O::Backup : O::Posted;
-        for (int age : {2, 4, 59, 70})
+        for (int age : {2, 4, 59, 70, 200, 400})
             writeOrder(state, QStringLiteral("age%1").arg(age), {}, daysAgo(age));
         writeOrder(O::InProgress, "old", {}, daysAgo(400)); // another folder is never purged
         if (days.isValid())

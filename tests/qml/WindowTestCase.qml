@@ -15,6 +15,9 @@ TestCase {
         staticSettings.setValue("userName_s", "Sam")
         // no configuration check against the cloud during the tests
         staticSettings.setValue("cfg_chk", 9999999999)
+        // the settings sync and downloads stay on this machine
+        staticSettings.setValue("storageHost_s", "127.0.0.1")
+        staticSettings.setValue("storagePort_i", 9)
         iniSettings.setValue("rms_sl", ["Living Room", "Kitchen", "Hall"])
         staticSettings.remove("imp")
     }

@@ -1,0 +1,271 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+import QtQuick.Layouts 1.15
+import CustomStyles 1.0
+import VexaOrder 1.0
+import "comps"
+
+// The business's and this device's settings; nothing is stored until
+// "Save and Exit".
+Item {
+    id: screen
+    objectName: "settingsScreen"
+
+    signal accepted()
+    signal rejected()
+    signal exitApp()
+
+    readonly property string title: Style.apptitle
+    readonly property bool controller: staticSettings.value("controller", true) === true
+                                       || String(staticSettings.value("controller", true)) === "true"
+    readonly property int daysMin: 60
+    readonly property int daysMax: 365
+    property string errorText: ""
+
+    property alias accountCombo: accountCombo
+    property alias deliveryNames: deliveryNames
+    property alias roomsField: roomsField
+    property alias emailConfField: emailConfField
+    property alias daysField: daysField
+    property alias prefixField: prefixField
+    property alias numberField: numberField
+    property alias suffixField: suffixField
+    property alias backupBox: backupBox
+    property alias pricesBox: pricesBox
+    property alias detailsBox: detailsBox
+    property alias markupField: markupField
+    property alias tradeDiscField: tradeDiscField
+    property alias vatCombo: vatCombo
+    property alias extrasBox: extrasBox
+    property alias marginsBox: marginsBox
+    property alias saveButton: saveButton
+    property alias message: message
+
+    BusinessManager { id: business }
+    StaffManager { id: staffManager }
+    property alias staffForm: staffForm
+
+    function asList(v) {
+        if (Array.isArray(v))
+            return v
+        return String(v || "").split(",").map(function(s) { return s.trim() }).filter(function(s) { return s !== "" })
+    }
+    function isTrue(v, fallback) {
+        if (v === undefined || v === null || v === "")
+            return fallback
+        return v === true || String(v) === "true"
+    }
+    function inRange(text, low, high) {
+        var n = Number(text)
+        return text !== "" && isFinite(n) && n >= low && n <= high
+    }
+
+    function fill() {
+        business.initController()
+        var accounts = asList(iniSettings.value("suppAccnts_sl", ""))
+        accountCombo.model = accounts
+        accountCombo.currentIndex = Math.max(0, accounts.indexOf(business.suppAccnt))
+        deliveryNames.text = (controller ? business.delAddressList
+                                         : asList(localSettings.value("buslist/" + business.suppAccnt, ""))).join("\n")
+        roomsField.text = asList(iniSettings.value("rms_sl", "")).join(", ")
+        emailConfField.text = String(staticSettings.value("emailconf_s", staticSettings.value("regem_s", "")))
+        daysField.text = String(savedOrders.keepSentDays())
+        prefixField.text = String(staticSettings.value("ordpre", ""))
+        numberField.text = String(staticSettings.value("ordnum", ""))
+        suffixField.text = String(staticSettings.value("orderpost", ""))
+        backupBox.checked = isTrue(staticSettings.value("back_b", false), false)
+        pricesBox.checked = isTrue(staticSettings.value("showPrices_b", false), false)
+        detailsBox.checked = isTrue(staticSettings.value("revDet_b", true), true)
+        markupField.text = String(iniSettings.value("markup_d", "100"))
+        tradeDiscField.text = String(iniSettings.value("tradeDiscount_d", ""))
+        vatCombo.currentIndex = Number(iniSettings.value("vat_rate", 20)) !== 0 ? 0 : 1
+        extrasBox.checked = isTrue(staticSettings.value("incExtras_b", true), true)
+        marginsBox.checked = isTrue(staticSettings.value("margins_b", true), true)
+        deliveryNames.forceActiveFocus()
+    }
+
+    // Only values inside the fields' ranges are stored.
+    function save() {
+        if (!inRange(daysField.text, daysMin, daysMax))
+            return refuse("Days to keep sent orders must be from " + daysMin + " to " + daysMax + ".")
+        if (pricesBox.checked && !inRange(markupField.text, 0, 900))
+            return refuse("Trade to Retail Markup % must be from 0 to 900.")
+        if (pricesBox.checked && tradeDiscField.text !== "" && !inRange(tradeDiscField.text, 0, 90))
+            return refuse("Trade discount % must be from 0 to 90.")
+        if (controller && emailConfField.text !== "" && !Style.emailRe.test(emailConfField.text))
+            return refuse("The email for confirmations is not valid.")
+        iniSettings.setValue("d2r_i", Number(daysField.text))
+        iniSettings.setValue("rms_sl", asList(roomsField.text))
+        if (pricesBox.checked) {
+            iniSettings.setValue("markup_d", markupField.text)
+            iniSettings.setValue("tradeDiscount_d", tradeDiscField.text)
+            iniSettings.setValue("vat_rate", vatCombo.currentIndex === 0 ? Number(localSettings.value("vr_d", 20)) : 0)
+            staticSettings.setValue("vr_b", vatCombo.currentIndex === 0)
+        }
+        if (controller && emailConfField.text !== "")
+            staticSettings.setValue("emailconf_s", emailConfField.text)
+        staticSettings.setValue("ordpre", prefixField.text)
+        staticSettings.setValue("ordnum", numberField.text)
+        staticSettings.setValue("orderpost", suffixField.text)
+        staticSettings.setValue("back_b", backupBox.checked)
+        staticSettings.setValue("showPrices_b", pricesBox.checked)
+        staticSettings.setValue("revDet_b", detailsBox.checked)
+        staticSettings.setValue("incExtras_b", extrasBox.checked)
+        staticSettings.setValue("margins_b", marginsBox.checked)
+        iniSettings.sync()
+        screenTools.loadRoomNames()
+        accepted()
+        return true
+    }
+    function refuse(text) {
+        errorText = text
+        message.show(text, false)
+        return false
+    }
+
+    Component.onCompleted: fill()
+
+    Flickable {
+        anchors.fill: parent
+        anchors.margins: 10
+        contentHeight: column.height
+        clip: true
+        ScrollBar.vertical: ScrollBar {}
+        ColumnLayout {
+            id: column
+            width: parent.width
+            spacing: 6
+            Button {
+                id: saveButton
+                objectName: "saveButton"
+                text: controller ? "Save and Exit" : "Exit"
+                onClicked: save()
+            }
+            Label {
+                textFormat: Text.RichText
+                font.pixelSize: Style.largeSize
+                text: "Lattica Settings for user: <i>" + String(staticSettings.value("userName_s", "")) + "</i>"
+            }
+            GridLayout {
+                columns: 3
+                Layout.fillWidth: true
+                FieldLabel { text: Style.adminco + " Customer Num"; visible: controller }
+                ComboBox {
+                    id: accountCombo
+                    visible: controller
+                    Layout.preferredWidth: 220
+                    onActivated: {
+                        business.setSuppAccnt(currentText)
+                        fill()
+                    }
+                }
+                HelpButton { visible: controller; helpText: "Contact Heldon If you need to place orders for more than one customer number." }
+                FieldLabel { text: "Delivery Address\nNames"; visible: controller }
+                TextArea { id: deliveryNames; visible: controller; readOnly: true; Layout.fillWidth: true }
+                Item { width: 1; visible: controller }
+                FieldLabel { text: "Users and Surveyors"; visible: controller }
+                TextField {
+                    objectName: "staffNames"
+                    visible: controller
+                    readOnly: true
+                    Layout.fillWidth: true
+                    text: staffManager.staffList.join(", ")
+                }
+                Button {
+                    objectName: "staffEdit"
+                    visible: controller
+                    text: "Edit..."
+                    onClicked: staffForm.visible = true
+                }
+                FieldLabel { text: "Rooms List" }
+                TextField { id: roomsField; objectName: "roomsField"; Layout.fillWidth: true }
+                Item { width: 1 }
+                FieldLabel { text: "Email for confirmations"; visible: controller }
+                TextField {
+                    id: emailConfField
+                    visible: controller
+                    Layout.fillWidth: true
+                    color: Style.emailRe.test(text) ? "black" : "red"
+                }
+                HelpButton { visible: controller; helpText: "The email to receive order confirmations." }
+                FieldLabel { text: "Days to keep sent orders on this " + (Style.touchScreen ? "tablet/phone" : (Qt.platform.os === "osx" ? "Mac" : "PC")) }
+                TextField {
+                    id: daysField
+                    objectName: "daysField"
+                    validator: IntValidator { bottom: 0; top: 999 }
+                    color: inRange(text, daysMin, daysMax) ? "black" : "red"
+                    // over the top drops the last digit typed
+                    onTextEdited: if (Number(text) > daysMax) text = text.slice(0, -1)
+                }
+                Item { width: 1 }
+                FieldLabel { text: "Order numbering" }
+                RowLayout {
+                    TextField { id: prefixField; Layout.preferredWidth: 110; maximumLength: 8; placeholderText: "prefix" }
+                    TextField { id: numberField; Layout.preferredWidth: 130; maximumLength: 12; placeholderText: "next number"; validator: RegularExpressionValidator { regularExpression: /[0-9]{0,12}/ } }
+                    TextField { id: suffixField; Layout.preferredWidth: 110; maximumLength: 8; placeholderText: "suffix" }
+                }
+                HelpButton { helpText: "Local order reference numbers will start from this value on this device." }
+            }
+            CheckBox { id: backupBox; text: "Show backup of orders on the View Orders Screen." }
+            CheckBox {
+                id: pricesBox
+                objectName: "pricesBox"
+                text: "Show prices (only to be used as a guide to pricing)"
+                onToggled: if (!checked) detailsBox.checked = false
+            }
+            CheckBox { id: detailsBox; text: "Default to show details on Review screen." }
+            GridLayout {
+                columns: 2
+                visible: pricesBox.checked
+                FieldLabel { text: "Trade to Retail Markup %" }
+                TextField {
+                    id: markupField
+                    objectName: "markupField"
+                    validator: DoubleValidator { bottom: 0; top: 900; decimals: 2; notation: DoubleValidator.StandardNotation }
+                    color: inRange(text, 0, 900) ? "black" : "red"
+                }
+                FieldLabel { text: "Trade discount  %" }
+                TextField {
+                    id: tradeDiscField
+                    validator: DoubleValidator { bottom: 0; top: 90; decimals: 2; notation: DoubleValidator.StandardNotation }
+                }
+                FieldLabel { text: "VAT Registered" }
+                ComboBox { id: vatCombo; model: ["Yes", "No"] }
+                CheckBox { id: extrasBox; text: "Include extras prices"; Layout.columnSpan: 2 }
+                CheckBox { id: marginsBox; text: "Show price margins"; Layout.columnSpan: 2 }
+            }
+            GridLayout {
+                columns: 2
+                FieldLabel { text: title + " Version" }
+                Label { text: lta_version }
+                FieldLabel { text: "Lattica Account:" }
+                Label { text: String(staticSettings.value("regem_s", "")) }
+                FieldLabel { text: "Last Product Data Update" }
+                Label { text: String(staticSettings.value("V3VexaData", "")).substring(0, 22) }
+                FieldLabel { text: "Last Config Update" }
+                Label { text: String(staticSettings.value("VexaCfg", "")).substring(0, 22) }
+                FieldLabel { text: "Network:" }
+                Label { text: mainWindow.dcloudComms ? String(mainWindow.dcloudComms.syncResult) : "" }
+            }
+            RowLayout {
+                Button { text: "Log out of Lattica..."; onClicked: logoutConfirm.open() }
+                Button { text: "Close the app"; onClicked: exitApp() }
+            }
+            Label { objectName: "settingsError"; text: errorText; color: "red"; visible: text !== "" }
+        }
+    }
+
+    ConfirmDialog {
+        id: logoutConfirm
+        text: "Logout from Lattica for this user?" + "\nThe app will close and you will need to login or create a new account on re-starting."
+        onAccepted: vexaData.unregister(true)
+    }
+    MessagePopup { id: message; objectName: "settingsMessage" }
+    StaffForm {
+        id: staffForm
+        anchors.fill: parent
+        visible: false
+        staff: staffManager
+        onBack: visible = false
+    }
+}
