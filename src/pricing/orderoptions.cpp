@@ -212,9 +212,12 @@ double VexaOrder::priceComponent(const QString &ruleText, const QString &cost, c
         price = c * item->item_price() / 100.0;
         const QVariantMap itemCalc = item->calcMap();
         calc = itemCalc;
-        if (calc.value(QStringLiteral("trade")).toBool())
-            calc.insert(QStringLiteral("tradePrice"),
-                        itemCalc.value(QStringLiteral("tradePrice")).toDouble() * c / 100.0);
+        // the copied record must describe this option's share, not the whole
+        // item, or the review shows the item's price against the option
+        const bool trade = calc.value(QStringLiteral("trade")).toBool();
+        const QString base = trade ? QStringLiteral("tradePrice") : QStringLiteral("rrp");
+        if (trade || itemCalc.contains(base))
+            calc.insert(base, itemCalc.value(base).toDouble() * c / 100.0);
         // The item price is already without VAT when the order shows it so.
         divideByVat = false;
     } else if (rule == QLatin1String("fixed")) {

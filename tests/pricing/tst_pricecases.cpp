@@ -15,6 +15,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
+#include "orders/optiongroup.h"
+#include "orders/vexaorderitem.h"
+#include "models/qqmlobjectlistmodel.h"
+
 #include <QtTest>
 
 namespace {
@@ -147,6 +151,26 @@ void TestPriceCases::cases()
     QVERIFY(!expected.isEmpty());
     const QString d = differs(expected, report, QStringLiteral("report"));
     QVERIFY2(d.isEmpty(), qPrintable(d));
+
+    // an option priced as a share of the item (the sample catalogue's shutter
+    // styles) shows its own price on the review, not the whole item's
+    for (int i = 0; i < order.orderItemsModel()->count(); ++i) {
+        VexaOrderItem *item = order.orderItemsModel()->get(i);
+        if (order.exVat())
+            continue;
+        const QStringList rows = order.reviewData(i);
+        for (OptionGroup *g : *item->optionsModel()) {
+            const double price = g->price().toDouble();
+            if (g->optionGroup() != QLatin1String("Shutter Style") || g->description().isEmpty() || price < 0.01)
+                continue;
+            const QString head = g->optionGroup() + QStringLiteral(": ") + g->description();
+            const auto row = std::find_if(rows.cbegin(), rows.cend(), [&](const QString &r) { return r.startsWith(head); });
+            QVERIFY2(row != rows.cend(), qPrintable(head));
+            const double q = qMax(1, item->bl_multiple()) * qMax(1, g->multiple());
+            QVERIFY2(qAbs(row->section(QLatin1Char('|'), 1, 1).toDouble() - price * q) < 0.01,
+                     qPrintable(*row + QStringLiteral(" against ") + g->price()));
+        }
+    }
 }
 
 void TestPriceCases::cliLeavesFileAloneWithoutSave()
