@@ -11,13 +11,18 @@
 #include "cloud/cloudcomms.h"
 #include "cloud/cloudcredentials.h"
 #include "cloud/mailsender.h"
+#include "cloud/qamazonconnection.h"
+#include "orders/vexaorder.h"
+#include "orders/vexaorderitem.h"
 #include "testenv.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QNetworkReply>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QtTest>
@@ -50,6 +55,31 @@ QList<QJsonObject> readMails(const QString &folder)
     return mails;
 }
 
+// One item as the surveyor captures it: the product, supplier, range and
+// colour through the selection cascade, the size, then each option choice.
+VexaOrderItem *captureItem(VexaOrder &order, const QString &room, const QStringList &choice, QSize size,
+                           const QList<QPair<QString, QString>> &options)
+{
+    order.addBlind(room);
+    if (order.productCBModel().index(choice.at(0)) < 0) { // the list's "add..." entry
+        order.addProductDbItem(choice.at(0), "product");
+        order.productCBModel().addElement(choice.at(0));
+    }
+    order.productSelected(order.productCBModel().index(choice.at(0)));
+    order.supplierSelected(order.supplierCBModel().index(choice.at(1)));
+    order.rangeSelected(order.rangeCBModel().index(choice.at(2)));
+    order.colourSelected(order.colourCBModel().index(choice.at(3)));
+    VexaOrderItem *item = order.getVexaOrderItem();
+    item->set_bl_width(size.width());
+    item->set_bl_drop(size.height());
+    item->set_dataMap({{"PanelConfig", "L"}});
+    order.processOrderItem(true);
+    for (const auto &option : options)
+        order.optionSelected(option.first, option.second, -1);
+    order.processOrderItem(true);
+    return item;
+}
+
 } // namespace
 
 class TestFirstRun : public QObject
@@ -61,6 +91,7 @@ private slots:
     void seededStore();
     void registrationAsANewBusiness();
     void laterUpdateCheckFindsTheAccountsCatalogue();
+    void orderCapturedCompletedAndSent();
     void mailCatcherKeepsStandardMessages();
     void secondRegistrationRefused();
 
@@ -110,6 +141,10 @@ void TestFirstRun::initTestCase()
     user->setValue("inetProbeUrl_s", m_stack["probeUrl"].toString());
     user->setValue("ediFtpPort_i", m_stack["ftp"].toInt());
     user->setValue("supportemail", "support@lattica.test");
+    // the demo checks no customer addresses, and would ask the catcher if it did
+    const QByteArray run = TestEnv::readFile(TestEnv::sourcePath("scripts/run"));
+    QVERIFY(run.contains(" mailchk_b=false \"mailChkUrl_s=$(field probeUrl)")
+            && run.contains("\"mgValidateUrl_s=$(field probeUrl)"));
     m_cloud = std::make_unique<CloudComms>(nullptr);
     m_business = std::make_unique<BusinessManager>();
     linkBusinessToController(m_cloud.get(), m_business.get());
@@ -215,6 +250,109 @@ void TestFirstRun::laterUpdateCheckFindsTheAccountsCatalogue()
              qPrintable(text));
     QVERIFY2(!text.contains("Failed"), qPrintable(text));
     QVERIFY(QFileInfo::exists(AppContext::catalogueProductsFolder + "/Plantation Shutters/prod.ini"));
+}
+
+void TestFirstRun::orderCapturedCompletedAndSent()
+{
+    const QJsonObject demo = m_stack["demo"].toObject();
+    const QString emlDir = m_stack["emlDir"].toString();
+    const int mailsBefore = readMails(emlDir).size();
+
+    // Capture: the customer block, the order reference, two rooms priced
+    // from the installed catalogue, each with an option group chosen.
+    VexaOrder order;
+    order.newOrder();
+    const QString id = order.orderID();
+    order.processAddress("Jane Smith\n12 Mill Lane\nYork\nYO1 7HH\n01904 123456\njane@customer.test");
+    order.set_manOrderID("DEMO-1");
+    VexaOrderItem *lounge = captureItem(order, "Lounge", {"Roller Blinds", "Brightside Fabrics", "Harlow Plain", "Chalk"},
+                                        QSize(900, 1200), {{"Control Type", "Spring"}, {"Control Side", "Left"}});
+    VexaOrderItem *study = captureItem(order, "Study", {"Roller Blinds", "Coastline Blinds", "Dune Dimout", "Oat"},
+                                       QSize(1200, 900), {{"Control Type", "Chain"}, {"Control Side", "Right"}, {"Bottom Bar", "Weighted Oval"}});
+    // the bands of the range tables, the table prices (52.00, 71.50) with VAT
+    QCOMPARE(lounge->bl_band() + '|' + study->bl_band(), QString("RollerBand1|RollerBand3"));
+    QCOMPARE(lounge->item_price(), 52.00 * 1.2);
+    QCOMPARE(study->item_price(), 71.50 * 1.2);
+    QVERIFY2(!order.hasWarnings(), qPrintable(order.warning()));
+    QVERIFY(order.saveOrder());
+
+    // Complete, as the completion screen does: fitting and deposit, the
+    // account's delivery address, a signature, then queued for sending.
+    order.set_fittingCost(45);
+    order.set_deposit(50);
+    order.calcBalance();
+    QVariantMap props = order.properties();
+    QCOMPARE(props.value("AccountName").toString(), demo["business"].toString());
+    const QStringList deliveries = m_business->deliveryNames(props.value("AccountName").toString());
+    QVERIFY(!deliveries.isEmpty());
+    const QString deliver = AppContext::setting("list1_sl").toString().section(',', 1, 1);
+    QVERIFY(deliver.startsWith("Deliver"));
+    props.insert("list1sel_s", deliver);
+    props.insert("delAddr", deliveries.first());
+    props.insert("da_used", false);
+    order.set_properties(props);
+    order.set_changed(true);
+    QVERIFY(order.saveOrder());
+    QTemporaryDir sign;
+    QImage ink(40, 20, QImage::Format_RGB32);
+    ink.fill(Qt::white);
+    ink.setPixel(5, 5, qRgb(0, 0, 0));
+    QVERIFY(ink.save(sign.path() + "/signature.png"));
+    order.imageToSignature(sign.path() + "/signature.png");
+    QVERIFY(order.signature().startsWith("data:image/png;base64,"));
+    QVERIFY(order.saveOrder(1));
+    QVERIFY(QFileInfo::exists(AppContext::ordersFolder + "post/" + id));
+
+    // Send: the orders list's posting chain.
+    QSignalSpy results(m_cloud.get(), &CloudComms::asyncResult);
+    QSignalSpy finished(m_cloud.get(), &CloudComms::postingFinished);
+    m_cloud->asyncPostOrders();
+    if (finished.isEmpty())
+        QVERIFY(finished.wait(60000));
+    for (const QList<QVariant> &r : qAsConst(results))
+        QVERIFY2(r.first().toString().isEmpty(), qPrintable(r.first().toString()));
+    QVERIFY(finished.first().first().toBool());
+
+    const QByteArray posted = TestEnv::readFile(AppContext::ordersFolder + "posted/" + id);
+    QVERIFY(!posted.isEmpty());
+    QVERIFY(!QFileInfo::exists(AppContext::ordersFolder + "post/" + id));
+    QCOMPARE(QJsonDocument::fromJson(posted).object()["manOrderID"].toString(), QString("DEMO-1"));
+
+    // The portal XML in the drop folder, named after the account and attached
+    // byte for byte to the supplier's mail; the confirmation to the business.
+    const QFileInfoList drops = QDir(m_stack["dropDir"].toString()).entryInfoList({"Shutter_*.xml"}, QDir::Files);
+    QCOMPARE(drops.size(), 1);
+    const QByteArray xml = TestEnv::readFile(drops.first().absoluteFilePath());
+    QVERIFY(drops.first().fileName().startsWith("Shutter_" + demo["customer"].toString() + "_"));
+    for (const QString &part : QStringList{"CustOrderRef=\"DEMO-1\"", "CustOrderID=\"" + id + '"', "DeliveryLocationName=\"" + deliveries.first() + '"',
+                                           "ShutterWindowLocation=\"Lounge #1\" ItemNumber=\"1\" Width=\"900\" Drop=\"1200\"",
+                                           "ShutterWindowLocation=\"Study #1\" ItemNumber=\"2\" Width=\"1200\" Drop=\"900\"",
+                                "AccountCode=\"" + demo["customer"].toString() + '"'})
+        QVERIFY2(xml.contains(part.toUtf8()), qPrintable(part));
+    const QList<QJsonObject> mails = readMails(emlDir).mid(mailsBefore);
+    QCOMPARE(mails.size(), 2);
+    const QJsonObject supplier = mails.at(0), confirmation = mails.at(1);
+    QCOMPARE(supplier["to"].toArray(), QJsonArray{demo["ordersEmail"].toString()});
+    QCOMPARE(supplier["subject"].toString(), "Lattica Order from: " + demo["business"].toString() + " Ref: DEMO-1");
+    const QJsonArray attached = supplier["attachments"].toArray();
+    QCOMPARE(attached.size(), 1);
+    QCOMPARE(attached[0].toObject()["name"].toString(), drops.first().fileName());
+    QCOMPARE(QByteArray::fromBase64(attached[0].toObject()["body"].toString().toLatin1()), xml);
+    QCOMPARE(confirmation["to"].toArray(), QJsonArray{demo["email"].toString()});
+    QCOMPARE(confirmation["subject"].toString(), QString("Your Lattica order has been sent to Heldon: DEMO-1"));
+    for (const QJsonObject &mail : {supplier, confirmation}) {
+        const QString html = mail["html"].toString();
+        for (const char *part : {"Order Ref: DEMO-1", "Room: Lounge", "Control Type: Spring", "Room: Study",
+                                 "Bottom Bar: Weighted Oval", "Upload ID: Shutter_"})
+            QVERIFY2(html.contains(part), part);
+        QCOMPARE(mail["defects"].toArray(), QJsonArray());
+    }
+
+    // The tracking copy in the store is the posted order.
+    QAmazonConnection store(m_stack["keyId"].toString().toLatin1(), m_stack["secret"].toString().toLatin1());
+    QNetworkReply *copy = store.getFile("lattica", (demo["email"].toString() + "/jbs/" + id + ".vexa").toUtf8());
+    QCOMPARE(copy->error(), QNetworkReply::NoError);
+    QCOMPARE(copy->readAll(), posted);
 }
 
 void TestFirstRun::secondRegistrationRefused()

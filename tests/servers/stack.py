@@ -126,8 +126,9 @@ def seed(state, ports, cli, catalogue):
                                 stdout=subprocess.PIPE).stdout.decode().strip()
     edi = ("[General]\nediEnabled=true\nediRemote=Orders\nediAddress=127.0.0.1\nediScheme=ftp\n"
            "ediUserName=%s\nediUserPass=%s\n" % (DEMO["ftpUser"], enciphered))
-    values = ("[General]\nordersemail=%s\nemailconf_s=%s\nattachXml_b=yes\nattachLta_b=no\n"
-              % (DEMO["ordersEmail"], DEMO["email"]))
+    values = ("[General]\nordersemail=%s\nemailconf_s=%s\nattachXml_b=yes\nattachLta_b=no\nsaveins3_b=yes\n"
+              # the completion screen's delivery choices
+              "list1_sl=\"Collect from supplier,Deliver to address\"\n" % (DEMO["ordersEmail"], DEMO["email"]))
     products = zip_folder(catalogue, "Products/")
     config = zip_files({"edi.cfg": edi, "values.cfg": values})
     # no newer release on offer, so the demo asks for no installer
