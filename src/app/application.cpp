@@ -102,7 +102,7 @@ void takeScreens(QQmlApplicationEngine &engine, VexaOrder *order, const QString 
                                     QStringLiteral("Capture"),     QStringLiteral("PriceCalc"),
                                     QStringLiteral("Review"),      QStringLiteral("Complete"),
                                     QStringLiteral("SavedOrders"), QStringLiteral("SettingStateLTA"),
-                                    QStringLiteral("RegisterState")};
+                                    QStringLiteral("BusinessForm"), QStringLiteral("RegisterState")};
     QQuickWindow *window = mainWindow(engine);
     QObject *group = window ? window->property("stateGroup").value<QObject *>() : nullptr;
     if (!group) {
@@ -125,13 +125,19 @@ void takeScreens(QQmlApplicationEngine &engine, VexaOrder *order, const QString 
     }
     QObject *capture = window->property("captureScreen").value<QObject *>();
     QObject *calculator = capture ? capture->property("priceCalcDialog").value<QObject *>() : nullptr;
+    // "BusinessForm" is the settings screen with its delivery addresses open.
+    QObject *settings = window->property("settingsScreen").value<QObject *>();
+    QObject *businessForm = settings ? settings->property("businessForm").value<QObject *>() : nullptr;
+    if (businessForm)
+        businessForm->setProperty("visible", states.at(step) == QLatin1String("BusinessForm"));
     if (states.at(step) == QLatin1String("PriceCalc")) {
         if (calculator)
             QMetaObject::invokeMethod(calculator, "openFor", Q_ARG(QVariant, QVariant(-1)));
     } else {
         if (calculator)
             QMetaObject::invokeMethod(calculator, "close");
-        group->setProperty("state", states.at(step));
+        if (states.at(step) != QLatin1String("BusinessForm"))
+            group->setProperty("state", states.at(step));
     }
     QTimer::singleShot(700, &engine, [&engine, order, folder, orderId, step] {
         takeScreens(engine, order, folder, orderId, step + 1);

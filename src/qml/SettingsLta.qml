@@ -44,6 +44,7 @@ Item {
     BusinessManager { id: business }
     StaffManager { id: staffManager }
     property alias staffForm: staffForm
+    property alias businessForm: businessForm
 
     function asList(v) {
         if (Array.isArray(v))
@@ -162,7 +163,15 @@ Item {
                 HelpButton { visible: controller; helpText: "Contact Heldon If you need to place orders for more than one customer number." }
                 FieldLabel { text: "Delivery Address\nNames"; visible: controller }
                 TextArea { id: deliveryNames; visible: controller; readOnly: true; Layout.fillWidth: true }
-                Item { width: 1; visible: controller }
+                RowLayout {
+                    visible: controller
+                    HelpButton { helpText: "The names of the delivery addresses offered for an order.\nUse Details... to give them names of your own." }
+                    Button {
+                        objectName: "businessDetails"
+                        text: "Details..."
+                        onClicked: businessForm.visible = true
+                    }
+                }
                 FieldLabel { text: "Users and Surveyors"; visible: controller }
                 TextField {
                     objectName: "staffNames"
@@ -261,6 +270,16 @@ Item {
         onAccepted: vexaData.unregister(true)
     }
     MessagePopup { id: message; objectName: "settingsMessage" }
+    BusinessFormLTA {
+        id: businessForm
+        anchors.fill: parent
+        visible: false
+        manager: business
+        onBack: {
+            visible = false
+            deliveryNames.text = business.delAddressList.join("\n")
+        }
+    }
     StaffForm {
         id: staffForm
         anchors.fill: parent
