@@ -2,6 +2,7 @@
 
 #include "app/cli.h"
 #include "orders/fileutils.h"
+#include "orders/orderscli.h"
 #include "orders/vexaorder.h"
 #include "uploadtolta.h"
 
@@ -24,21 +25,9 @@ int cliOrderXml(CliCall &call)
         call.err << "usage: lattica-cli order xml [--data DIR] [--account CODE] FILE_OR_ID\n";
         return 2;
     }
-    const QString what = call.args.first();
-    QString path;
-    if (QFileInfo(what).isFile()) {
-        path = what;
-    } else {
-        for (int s = VexaOrder::Received; s <= VexaOrder::ForTransfer && path.isEmpty(); ++s) {
-            const QString candidate = orderFilePath(s, what);
-            if (!candidate.isEmpty() && QFileInfo(candidate).isFile())
-                path = candidate;
-        }
-    }
-    if (path.isEmpty()) {
-        call.err << "lattica-cli: no order file or order ID " << what << '\n';
+    const QString path = cliOrderPath(call.args.first(), call.err);
+    if (path.isEmpty())
         return 1;
-    }
     // the export's own file in "tmp", printed as written
     UploadToLTA exporter;
     const QString error = exporter.orderToXml(path, account);

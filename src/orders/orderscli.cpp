@@ -2,6 +2,7 @@
 
 #include "app/cli.h"
 #include "models/qqmlobjectlistmodel.h"
+#include "orders/fileutils.h"
 #include "orders/saveditem.h"
 #include "orders/savedorders.h"
 #include "orders/vexaorder.h"
@@ -27,6 +28,19 @@ bool cliLoadOrder(VexaOrder &order, const QString &what, QTextStream &err)
     if (!ok)
         err << "lattica-cli: cannot load order " << what << '\n';
     return ok;
+}
+
+QString cliOrderPath(const QString &what, QTextStream &err)
+{
+    if (QFileInfo(what).isFile())
+        return what;
+    for (int s = VexaOrder::Received; s <= VexaOrder::ForTransfer; ++s) {
+        const QString candidate = orderFilePath(s, what);
+        if (!candidate.isEmpty() && QFileInfo(candidate).isFile())
+            return candidate;
+    }
+    err << "lattica-cli: no order file or order ID " << what << '\n';
+    return QString();
 }
 
 int cliOrderShow(CliCall &call)

@@ -10,6 +10,9 @@ class VexaOrder;
 // it lies, an ID from the state folders; nothing is moved or saved. On
 // failure says so on err.
 bool cliLoadOrder(VexaOrder &order, const QString &what, QTextStream &err);
+// The order file a command works on: FILE_OR_ID as a file, else the ID's file
+// in the first state folder that has one; empty (said on err) when none.
+QString cliOrderPath(const QString &what, QTextStream &err);
 
 // lattica-cli order show [--data DIR] FILE_OR_ID
 int cliOrderShow(CliCall &call);

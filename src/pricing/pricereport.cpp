@@ -4,6 +4,7 @@
 #include "app/cli.h"
 #include "models/qqmlobjectlistmodel.h"
 #include "orders/fileutils.h"
+#include "orders/orderscli.h"
 #include "orders/optiongroup.h"
 #include "orders/vexaorder.h"
 #include "orders/vexaorderitem.h"
@@ -52,21 +53,9 @@ int cliPrice(CliCall &call)
         call.err << "usage: lattica-cli price [--data DIR] [--save] FILE_OR_ID\n";
         return 2;
     }
-    const QString what = call.args.first();
-    QString path;
-    if (QFileInfo(what).isFile()) {
-        path = what;
-    } else {
-        for (int s = VexaOrder::Received; s <= VexaOrder::ForTransfer && path.isEmpty(); ++s) {
-            const QString candidate = orderFilePath(s, what);
-            if (!candidate.isEmpty() && QFileInfo(candidate).isFile())
-                path = candidate;
-        }
-    }
-    if (path.isEmpty()) {
-        call.err << "lattica-cli: no order file or order ID " << what << '\n';
+    const QString path = cliOrderPath(call.args.first(), call.err);
+    if (path.isEmpty())
         return 1;
-    }
 
     VexaOrder order;
     order.autoSave = false;   // the file changes only with --save
