@@ -1,4 +1,5 @@
 #include "cloudcomms.h"
+#include "uploadfile.h"
 
 #include "app/appcontext.h"
 #include "app/appsettings.h"
@@ -974,20 +975,12 @@ int CloudComms::downloadToFile(const QString &localPath, const QString &key, QVa
 
 bool CloudComms::uploadFile(const QString &localPath, const QString &key, bool isPublic)
 {
-    QFile file(localPath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        qInfo() << "Failed to read file: " << localPath << file.errorString();
+    QByteArray contents;
+    bool skip = false;
+    if (!readUploadFile(localPath, &contents, &skip))
         return false;
-    }
-    if (file.size() == 0) {
-        qInfo() << " Not uploading zero length file" << localPath;
-        file.close();
-        if (!file.remove())
-            qInfo() << " failed to remove zero length file" << file.errorString();
+    if (skip)
         return true;
-    }
-    const QByteArray contents = file.readAll();
-    file.close();
     if (!haveConnection())
         return false;
     QNetworkReply *reply = m_conn->putFile(key, QLatin1String(kBucket), contents, isPublic);

@@ -1,4 +1,5 @@
 #include "dcloudcomms.h"
+#include "uploadfile.h"
 
 #include "app/appcontext.h"
 #include "app/appsettings.h"
@@ -198,21 +199,12 @@ bool DCloudComms::isFolderModified(const QString &folder)
 
 bool DCloudComms::upload(const QString &path, const QString &key)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        qInfo() << "Failed to read file: " << path << file.errorString();
-        m_error = file.errorString();
+    QByteArray contents;
+    bool skip = false;
+    if (!readUploadFile(path, &contents, &skip, &m_error))
         return false;
-    }
-    if (file.size() == 0) {
-        qInfo() << " Not uploading zero length file" << path;
-        file.close();
-        if (!file.remove())
-            qInfo() << " failed to remove zero length file" << file.errorString();
+    if (skip)
         return true;
-    }
-    const QByteArray contents = file.readAll();
-    file.close();
     QNetworkReply *reply = m_conn->putFile(key, QLatin1String(kBucket), contents, false);
     return checkReply(reply, false);
 }
