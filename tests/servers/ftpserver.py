@@ -12,11 +12,12 @@ import json
 import logging
 import os
 import sys
-import threading
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
+
+from serve import announce_and_serve
 
 
 class Handler(FTPHandler):
@@ -51,15 +52,7 @@ def main():
     Handler.auth_failed_timeout = 0.2  # keeps the wrong-password cases quick
     server = FTPServer(("127.0.0.1", 0), Handler)
     server.root = os.path.realpath(root)
-    sys.stdout.write("PORT %d\n" % server.address[1])
-    sys.stdout.flush()
-
-    def watch_stdin():
-        sys.stdin.buffer.read()
-        os._exit(0)
-
-    threading.Thread(target=watch_stdin, daemon=True).start()
-    server.serve_forever()
+    announce_and_serve(server.address[1], server.serve_forever)
 
 
 if __name__ == "__main__":

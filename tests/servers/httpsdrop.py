@@ -16,8 +16,9 @@ import json
 import os
 import ssl
 import sys
-import threading
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+from serve import announce_and_serve
 
 
 class Handler(BaseHTTPRequestHandler):
@@ -82,15 +83,7 @@ def main():
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(opts["cert"], opts["key"])
     server.socket = context.wrap_socket(server.socket, server_side=True)
-    sys.stdout.write("PORT %d\n" % server.server_address[1])
-    sys.stdout.flush()
-
-    def watch_stdin():
-        sys.stdin.buffer.read()
-        os._exit(0)
-
-    threading.Thread(target=watch_stdin, daemon=True).start()
-    server.serve_forever()
+    announce_and_serve(server.server_address[1], server.serve_forever)
 
 
 if __name__ == "__main__":

@@ -39,6 +39,8 @@ from email.utils import formatdate, make_msgid
 from email.parser import BytesParser
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
+from serve import announce_and_serve
+
 
 CONTROL = {}
 LOCK = threading.Lock()
@@ -186,15 +188,7 @@ def main():
     elif args:
         sys.exit("usage: mailserver.py [--eml-dir DIR]")
     server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
-    sys.stdout.write("PORT %d\n" % server.server_address[1])
-    sys.stdout.flush()
-
-    def watch_stdin():
-        sys.stdin.buffer.read()
-        os._exit(0)
-
-    threading.Thread(target=watch_stdin, daemon=True).start()
-    server.serve_forever()
+    announce_and_serve(server.server_address[1], server.serve_forever)
 
 
 if __name__ == "__main__":
