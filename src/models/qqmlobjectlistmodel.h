@@ -97,38 +97,30 @@ public:
         , m_uidRoleName(uidRole)
         , m_metaObject(T::staticMetaObject)
     {
-        static const QByteArray reserved[] = {"id", "index", "class", "model", "modelData"};
-        if (!m_displayRoleName.isEmpty())
-            m_roles.insert(Qt::DisplayRole, QByteArrayLiteral("display"));
-        m_roles.insert(BaseRole, QByteArrayLiteral("qtObject"));
-        const int propCount = m_metaObject.propertyCount();
-        for (int i = 0; i < propCount; ++i) {
-            const int role = BaseRole + 1 + i;
-            const QMetaProperty prop = m_metaObject.property(i);
-            const QByteArray name(prop.name());
-            bool isReserved = false;
-            for (const QByteArray &r : reserved)
-                isReserved = isReserved || name == r;
-            if (isReserved) {
-                // The number stays used so that the other roles do not shift
-                // when such a property is added to or removed from T.
-                qWarning() << "Can't have" << name << "as a role name in"
-                           << qPrintable(QStringLiteral("QQmlObjectListModel<%1>")
-                                                 .arg(QLatin1String(m_metaObject.className())));
-                continue;
-            }
-            m_roles.insert(role, name);
-            if (prop.hasNotifySignal())
-                m_notifySignals.append({prop.notifySignalIndex(), role});
+        // The roles come from the class, so they are worked out once per class:
+        // an order makes one such list per item.
+        const Layout &layout = Layout::of();
+        for (const QByteArray &name : layout.reserved) {
+            qWarning() << "Can't have" << name << "as a role name in"
+                       << qPrintable(QStringLiteral("QQmlObjectListModel<%1>")
+                                             .arg(QLatin1String(m_metaObject.className())));
         }
-        for (auto it = m_roles.constBegin(); it != m_roles.constEnd(); ++it)
-            m_roleByName.insert(it.value(), it.key());
+        m_roles = layout.roles;
+        m_roleByName = layout.roleByName;
+        m_notifySignals = layout.notifySignals;
+        if (!m_displayRoleName.isEmpty()) {
+            m_roles.insert(Qt::DisplayRole, QByteArrayLiteral("display"));
+            m_roleByName.insert(QByteArrayLiteral("display"), Qt::DisplayRole);
+        }
     }
 
     ~QQmlObjectListModel() override
     {
-        // Items owned elsewhere outlive the model; they must not call back into it.
+        // Items owned elsewhere outlive the model; they must not call back into
+        // it. Its own items go with it, and their connections before them.
         for (T *item : qAsConst(m_items)) {
+            if (item->parent() == this)
+                continue;
             QObject::disconnect(item, nullptr, this, nullptr);
             QObject::disconnect(this, nullptr, item, nullptr);
         }
@@ -173,7 +165,15 @@ public:
     int indexOf(QObject *item) const override
     {
         // Compared as plain pointers: the object may be half-destroyed already.
-        // Rows are looked up in a table rebuilt after a move or removal.
+        // A short list is searched; a long one looks rows up in a table
+        // rebuilt after a move or removal.
+        if (m_items.count() <= 32) {
+            for (int i = 0; i < m_items.count(); ++i) {
+                if (static_cast<QObject *>(m_items.at(i)) == item)
+                    return i;
+            }
+            return -1;
+        }
         if (!m_rowsValid) {
             m_rowOf.clear();
             m_rowOf.reserve(m_items.count());
@@ -314,6 +314,18 @@ public:
 protected:
     void onItemPropertyChanged() override {}
 
+    // The items' changes are followed from the moment anything listens for
+    // them: most lists (every item's option groups in a long order) are never
+    // shown, and following costs an object and a connection per property.
+    void connectNotify(const QMetaMethod &signal) override
+    {
+        if (m_following || signal != QMetaMethod::fromSignal(&QAbstractItemModel::dataChanged))
+            return;
+        m_following = true;
+        for (T *item : qAsConst(m_items))
+            follow(item);
+    }
+
 private:
     void itemChanged(T *item, int role)
     {
@@ -334,6 +346,49 @@ private:
 
     static constexpr int BaseRole = Qt::UserRole;
 
+    // Every property of T is a role; a reserved name keeps its number unused,
+    // so that the other roles do not shift when such a property is added to
+    // or removed from T.
+    struct Layout
+    {
+        QHash<int, QByteArray> roles;
+        QHash<QByteArray, int> roleByName;
+        QVector<QPair<int, int>> notifySignals;   // notify signal method index, role
+        QList<QByteArray> reserved;
+
+        static const Layout &of()
+        {
+            static const Layout layout = make();
+            return layout;
+        }
+
+        static Layout make()
+        {
+            static const QByteArray reservedNames[] = {"id", "index", "class", "model", "modelData"};
+            const QMetaObject &meta = T::staticMetaObject;
+            Layout l;
+            l.roles.insert(BaseRole, QByteArrayLiteral("qtObject"));
+            for (int i = 0; i < meta.propertyCount(); ++i) {
+                const int role = BaseRole + 1 + i;
+                const QMetaProperty prop = meta.property(i);
+                const QByteArray name(prop.name());
+                bool isReserved = false;
+                for (const QByteArray &r : reservedNames)
+                    isReserved = isReserved || name == r;
+                if (isReserved) {
+                    l.reserved.append(name);
+                    continue;
+                }
+                l.roles.insert(role, name);
+                if (prop.hasNotifySignal())
+                    l.notifySignals.append({prop.notifySignalIndex(), role});
+            }
+            for (auto it = l.roles.constBegin(); it != l.roles.constEnd(); ++it)
+                l.roleByName.insert(it.value(), it.key());
+            return l;
+        }
+    };
+
     void rowsChanged()
     {
         m_rowsValid = false;
@@ -347,7 +402,7 @@ private:
         return role == Qt::DisplayRole ? m_displayRoleName : m_roles.value(role);
     }
 
-    void referenceItem(T *item)
+    void follow(T *item)
     {
         auto *relay = new QQmlObjectListModelRelay(this, item);
         relay->moveToThread(thread());
@@ -355,6 +410,12 @@ private:
         for (int k = 0; k < m_notifySignals.size(); ++k)
             QMetaObject::connect(item, m_notifySignals.at(k).first, relay, QQmlObjectListModelRelay::firstMethod() + k,
                                  Qt::AutoConnection);
+    }
+
+    void referenceItem(T *item)
+    {
+        if (m_following)
+            follow(item);
         if (!item->parent())
             item->setParent(this);
         // Deleted elsewhere while listed: drop the row rather than keep a
@@ -444,4 +505,6 @@ private:
     mutable bool m_rowsValid = true;
     QHash<QString, T *> m_indexByUid;
     QHash<T *, QString> m_uidOfItem;
+    // A uid role is kept up to date whether or not anyone listens.
+    bool m_following = !m_uidRoleName.isEmpty();
 };

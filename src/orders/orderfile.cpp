@@ -22,6 +22,7 @@
 #include <QJsonDocument>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QSet>
 #include <QUrl>
 
 namespace {
@@ -464,13 +465,20 @@ void VexaOrder::readJson(const QJsonObject &obj)
         set_properties(props.isObject() ? props.toObject().toVariantMap() : QVariantMap());
 
     const QJsonArray items = getArray(obj, "items");
+    QList<VexaOrderItem *> loaded;
+    loaded.reserve(items.size());
     for (const QJsonValue &v : items) {
-        if (!v.isObject())
-            continue;
-        VexaOrderItem *item = itemFromJson(v.toObject());
-        m_orderItemsModel->append(item);
-        if (!m_roomsModel->list().contains(item->room()))
+        if (v.isObject())
+            loaded.append(itemFromJson(v.toObject()));
+    }
+    // one insertion for the views and the proxy rather than one per item
+    m_orderItemsModel->append(loaded);
+    QSet<QString> rooms;
+    for (const VexaOrderItem *item : qAsConst(loaded)) {
+        if (!rooms.contains(item->room())) {
+            rooms.insert(item->room());
             m_roomsModel->append(item->room());
+        }
     }
     if (!m_orderItemsModel->isEmpty())
         setRoomItemsModel(m_orderItemsModel->getFirst()->room());
@@ -498,6 +506,7 @@ bool VexaOrder::readOrderFile(const QString &path)
         const QFileInfo info(path);
         set_date(info.birthTime().isValid() ? info.birthTime() : info.lastModified());
     }
+    const CatalogueReadPass reads;
     for (VexaOrderItem *item : *m_orderItemsModel) {
         setCurrentItem(item);
         rebuildOptionGroups(item);

@@ -18,6 +18,20 @@
 #include <utility>
 #include <QQmlContext>
 
+namespace {
+
+// All rows leave at once: views and the proxy see one removal, not one per
+// item.
+void dropItems(QQmlObjectListModel<VexaOrderItem> *items, QQmlObjectListModel<VexaOrderItem> *roomItems)
+{
+    const QList<VexaOrderItem *> leaving = items->toList();
+    roomItems->clear();
+    items->clear();
+    qDeleteAll(leaving);
+}
+
+} // namespace
+
 VexaOrder::VexaOrder(QObject *parent)
     : QObject(parent)
     , m_orderItemsModel(new QQmlObjectListModel<VexaOrderItem>(QCoreApplication::instance(), "room"))
@@ -52,7 +66,9 @@ VexaOrder::~VexaOrder()
 {
     // background saves report back to this object
     OrderWriter::instance().flush();
-    clear();
+    // only the items go: refilling the choice lists and re-reading settings,
+    // as a clear does, would be wasted on an order that goes
+    dropItems(m_orderItemsModel, m_roomItemsModel);
     // The item models hang off the application object for the interface's
     // sake; they go with the order that fills them.
     delete m_orderItemsProxyModel;
@@ -122,13 +138,7 @@ void VexaOrder::openLogs()
 void VexaOrder::clear()
 {
     set_currentRoom(QString());
-    while (!m_orderItemsModel->isEmpty()) {
-        VexaOrderItem *item = m_orderItemsModel->getLast();
-        m_orderItemsModel->remove(item);
-        m_roomItemsModel->remove(item);
-        delete item;
-    }
-    m_roomItemsModel->clear();
+    dropItems(m_orderItemsModel, m_roomItemsModel);
     m_roomsModel->clear();
     m_currentItem = nullptr;
     set_changed(false);

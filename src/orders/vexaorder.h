@@ -3,7 +3,9 @@
 #include "models/comboboxmodel.h"
 #include "orders/propertymacros.h"
 
+#include "pricing/bandprice.h"
 #include "pricing/csvtable.h"
+#include "pricing/inicache.h"
 
 #include <QDateTime>
 #include <QJsonObject>
@@ -264,9 +266,28 @@ private:
     void checkPanels(const QString &pc);
     // Review figures of one item; refreshes its margins.
     QStringList itemReview(VexaOrderItem *item);
+    // Refreshes the item's margins alone.
+    void refreshMargins(VexaOrderItem *item);
     // While every item is reprocessed, the totals and the save run once at
     // the end instead of after each item.
     bool m_repricing = false;
+    // One pass of item processing: the price settings are read once, and
+    // each catalogue file's status checked once.
+    class PricingPass
+    {
+    public:
+        explicit PricingPass(VexaOrder *order);
+        ~PricingPass();
+        PricingPass(const PricingPass &) = delete;
+        PricingPass &operator=(const PricingPass &) = delete;
+
+    private:
+        VexaOrder *m_order;
+        const PriceSettings *m_outer;
+        PriceSettings m_settings;
+        CatalogueReadPass m_reads;
+    };
+    const PriceSettings *m_passSettings = nullptr;
     VexaOrderItem *itemFromJson(const QJsonObject &obj);
 
     QQmlObjectListModel<VexaOrderItem> *m_orderItemsModel;

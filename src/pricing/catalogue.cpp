@@ -13,7 +13,6 @@
 #include <QMutex>
 #include <QSettings>
 
-#include <sys/stat.h>
 
 namespace Catalogue {
 
@@ -103,9 +102,8 @@ QStringList csvBaseNames(const QString &folder)
     // Every item processed lists its product's extras folder: the listing is
     // kept while the folder's modification time (any file added, removed or
     // renamed) stays the same.
-    struct stat st;
-    const bool isDir = ::stat(QFile::encodeName(folder).constData(), &st) == 0 && S_ISDIR(st.st_mode);
-    const qint64 modified = isDir ? qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec : 0;
+    qint64 modified = 0;
+    const bool isDir = folderStamp(folder, &modified);
     if (isDir) {
         QMutexLocker lock(&folderMutex);
         const auto it = folderNames.constFind(folder);

@@ -25,3 +25,23 @@ IniValues cachedIni(const QString &path);
 bool fileStamp(const QString &path, qint64 *size, qint64 *modified);
 // Forgets every file read (a catalogue update has landed).
 void dropIniCache();
+// Modification time (nanoseconds) of a folder, false when there is none.
+bool folderStamp(const QString &path, qint64 *modified);
+
+// While one lives on a thread, the caches check each catalogue file's size
+// and time there only once: pricing an item, and more so a whole order, asks
+// the same few files over and over. A catalogue update (dropIniCache) counts
+// at once all the same.
+class CatalogueReadPass
+{
+public:
+    // Names the outermost pass on this thread and the catalogue it sees (a
+    // catalogue update gives a new name); 0 outside a pass. While it stays
+    // the same, whatever was worked out from the catalogue files holds.
+    static quint64 current();
+
+    CatalogueReadPass();
+    ~CatalogueReadPass();
+    CatalogueReadPass(const CatalogueReadPass &) = delete;
+    CatalogueReadPass &operator=(const CatalogueReadPass &) = delete;
+};

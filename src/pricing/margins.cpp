@@ -19,6 +19,13 @@ UnitPricing unitPricing(const QVariantMap &calc)
     return u;
 }
 
+double unitMargin(const QVariantMap &calc)
+{
+    static const QString trade = QStringLiteral("trade");
+    // a retail record has no margin
+    return calc.value(trade).toBool() ? unitPricing(calc).margin : 0;
+}
+
 double orderBalance(double fittingCost, double partsPrice, double discountPercent, double deposit)
 {
     const double total = fittingCost + partsPrice;

@@ -15,6 +15,8 @@ struct UnitPricing
 };
 
 UnitPricing unitPricing(const QVariantMap &calc);
+// unitPricing(calc).margin alone: the order totals need only the margins.
+double unitMargin(const QVariantMap &calc);
 
 // Final price: fitting plus parts, less the discount percent, less the deposit.
 double orderBalance(double fittingCost, double partsPrice, double discountPercent, double deposit);

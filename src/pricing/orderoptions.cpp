@@ -9,11 +9,14 @@
 #include "pricing/bandprice.h"
 #include "pricing/catalogue.h"
 #include "pricing/csvtable.h"
+#include "pricing/inicache.h"
 #include "pricing/margins.h"
 
 #include <QDebug>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSet>
+#include <QSharedPointer>
 
 #include <algorithm>
 
@@ -30,6 +33,86 @@ QStringList settingList(const QString &key)
     if (value.userType() == QMetaType::QStringList)
         return value.toStringList();
     return value.toString().split(QLatin1Char(','));
+}
+
+// What the option groups of one product's extras folder offer, as far as it
+// comes from the catalogue tables alone.
+struct GroupTable
+{
+    // from "_info"
+    bool multiple = false;
+    bool required = false;
+    QString notes;
+    // from the group's own table, once read
+    bool read = false;
+    bool empty = true;
+    QStringList choices;       // distinct "extra" values
+    QStringList blankChoices;  // the same after an empty entry
+    QStringList codes;         // distinct "code" values
+};
+
+struct ExtrasTables
+{
+    QString folder;
+    QStringList names;
+    QSet<QString> nameSet;
+    CsvTable info;
+    QHash<QString, GroupTable> groups;
+
+    // The group's entry (made with the folder's listing), its own table read
+    // at the first need.
+    const GroupTable &group(const QString &name) { return groups[name]; }
+    void read(const QString &name)
+    {
+        GroupTable &g = groups[name];
+        if (g.read)
+            return;
+        g.read = true;
+        const CsvTable table(Catalogue::groupTablePath(folder, name));
+        g.empty = table.isEmpty();
+        if (!g.empty) {
+            g.choices = table.distinctColumn(QStringLiteral("extra"));
+            g.codes = table.distinctColumn(QStringLiteral("code"));
+            g.blankChoices = QStringList{QString()} + g.choices;
+        }
+    }
+};
+
+ExtrasTables readExtrasTables(const QString &folder)
+{
+    ExtrasTables t;
+    t.folder = folder;
+    t.names = Catalogue::csvBaseNames(folder);
+    t.nameSet = QSet<QString>(t.names.cbegin(), t.names.cend());
+    const QString infoName = QStringLiteral("_info");
+    if (t.nameSet.contains(infoName))
+        t.info = CsvTable(Catalogue::groupTablePath(folder, infoName));
+    for (const QString &name : qAsConst(t.names)) {
+        GroupTable &g = t.groups[name];
+        g.multiple = flagSet(t.info, name, QStringLiteral("multiple"));
+        g.required = flagSet(t.info, name, QStringLiteral("required"));
+        g.notes = t.info.lookup(name, QStringLiteral("notes"));
+    }
+    return t;
+}
+
+// Within one catalogue read pass (loading an order builds the groups of
+// every item) a folder's tables are worked out once.
+QSharedPointer<ExtrasTables> extrasTables(const QString &folder)
+{
+    thread_local quint64 pass = 0;
+    thread_local QHash<QString, QSharedPointer<ExtrasTables>> kept;
+    const quint64 now = CatalogueReadPass::current();
+    if (now == 0)
+        return QSharedPointer<ExtrasTables>::create(readExtrasTables(folder));
+    if (now != pass) {
+        kept.clear();
+        pass = now;
+    }
+    QSharedPointer<ExtrasTables> &tables = kept[folder];
+    if (!tables)
+        tables = QSharedPointer<ExtrasTables>::create(readExtrasTables(folder));
+    return tables;
 }
 
 OptionGroup *controlGroup(const VexaOrderItem *item)
@@ -321,18 +404,16 @@ void VexaOrder::buildOptionGroups()
         return;
     }
 
-    const QString folder = Catalogue::extrasFolder(item->bl_product());
-    const QStringList names = Catalogue::csvBaseNames(folder);
+    const QSharedPointer<ExtrasTables> kept = extrasTables(Catalogue::extrasFolder(item->bl_product()));
+    ExtrasTables &tables = *kept;
     const QString infoName = QStringLiteral("_info");
-    CsvTable info;
-    if (names.contains(infoName))
-        info = CsvTable(Catalogue::groupTablePath(folder, infoName));
 
-    for (const QString &name : names) {
+    for (const QString &name : qAsConst(tables.names)) {
         if (name == infoName)
             continue;
-        const bool multiple = flagSet(info, name, QStringLiteral("multiple"));
-        const bool required = flagSet(info, name, QStringLiteral("required"));
+        const GroupTable &table = tables.group(name);
+        const bool multiple = table.multiple;
+        const bool required = table.required;
 
         OptionGroup *group = item->getOptionGroup(name);
         if (!group) {
@@ -346,20 +427,21 @@ void VexaOrder::buildOptionGroups()
         if (!group->descList().isEmpty())
             continue;
 
-        const CsvTable table(Catalogue::groupTablePath(folder, name));
-        if (table.isEmpty())
+        tables.read(name);
+        if (table.empty)
             continue;
-        QStringList choices = table.distinctColumn(QStringLiteral("extra"));
+        QStringList choices = table.choices;
         // Codes stay parallel to the choices: a description kept from an
         // older catalogue goes last in both lists.
-        QStringList codes = table.distinctColumn(QStringLiteral("code"));
-        if (!group->description().isEmpty() && !choices.contains(group->description())) {
+        QStringList codes = table.codes;
+        const bool older = !group->description().isEmpty() && !choices.contains(group->description());
+        if (older) {
             choices.append(group->description());
             codes.append(group->extraCode);
         }
         group->codes = codes;
         group->set_isMulti(multiple);
-        group->set_notes(info.lookup(name, QStringLiteral("notes")));
+        group->set_notes(table.notes);
 
         // the first code marked "+..." is the default (fields hold no line breaks)
         int preset = -1;
@@ -372,7 +454,11 @@ void VexaOrder::buildOptionGroups()
             if (group->description().isEmpty() && preset < choices.size())
                 group->set_description(choices.at(preset));
         } else {
-            choices.prepend(QString());
+            // the shared list when nothing was added to it
+            if (older)
+                choices.prepend(QString());
+            else
+                choices = table.blankChoices;
             group->set_isReqd(required);
         }
         if (choices != group->descList())
@@ -387,13 +473,13 @@ void VexaOrder::buildOptionGroups()
         return a->optionGroup() < b->optionGroup();
     });
     for (int i = 0; i < ordered.size(); ++i) {
-        const int at = model->indexOf(ordered.at(i));
+        const int at = model->toList().indexOf(ordered.at(i), i);
         if (at != i)
             model->move(at, i);
     }
 
     for (OptionGroup *group : *model) {
-        if (!names.contains(group->optionGroup()))
+        if (!tables.nameSet.contains(group->optionGroup()))
             group->set_descList({QString(), group->description()});
     }
 

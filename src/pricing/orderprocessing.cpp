@@ -7,6 +7,7 @@
 #include "orders/optiongroup.h"
 #include "orders/vexaorderitem.h"
 #include "pricing/bandprice.h"
+#include "pricing/inicache.h"
 #include "pricing/margins.h"
 #include "pricing/panels.h"
 
@@ -35,7 +36,21 @@ bool isHandleProduct(const QString &product)
 
 PriceSettings VexaOrder::priceSettings() const
 {
-    return PriceSettings::fromSettings(exVat());
+    // while items are processed the settings are read once per pass
+    return m_passSettings ? *m_passSettings : PriceSettings::fromSettings(exVat());
+}
+
+VexaOrder::PricingPass::PricingPass(VexaOrder *order)
+    : m_order(order)
+    , m_outer(order->m_passSettings)
+    , m_settings(m_outer ? *m_outer : order->priceSettings())
+{
+    order->m_passSettings = &m_settings;
+}
+
+VexaOrder::PricingPass::~PricingPass()
+{
+    m_order->m_passSettings = m_outer;
 }
 
 void VexaOrder::requireSelection(const QString &group)
@@ -115,6 +130,7 @@ void VexaOrder::processOrderItem(bool force)
         set_changed(true);
     else if (!changed())
         return;
+    const PricingPass pass(this);
 
     item->set_m_warnings(QStringList());
     if (!item->manualPrice())

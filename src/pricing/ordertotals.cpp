@@ -70,11 +70,24 @@ QStringList VexaOrder::itemReview(VexaOrderItem *item)
     return rows;
 }
 
+void VexaOrder::refreshMargins(VexaOrderItem *item)
+{
+    // the same figures itemReview leaves behind, without making its rows:
+    // the totals run after every edit, over every item of the order
+    item->itemMargin = unitMargin(item->calcMap());
+    double optsMargin = 0;
+    for (OptionGroup *g : *item->optionsModel()) {
+        g->margin = unitMargin(g->optsCalcMap());
+        optsMargin += g->margin * qMax(1, g->multiple());
+    }
+    item->optsMargin = optsMargin;
+}
+
 double VexaOrder::sumPartsPrice()
 {
     double parts = 0, itemsMargin = 0, optionsMargin = 0;
     for (VexaOrderItem *item : *m_orderItemsModel) {
-        itemReview(item);
+        refreshMargins(item);
         if (item->bl_exclude())
             continue;
         const double q = item->bl_multiple();
@@ -99,6 +112,7 @@ void VexaOrder::recalcPrices()
 {
     VexaOrderItem *previous = m_currentItem;
     m_repricing = true;
+    const PricingPass pass(this);
     for (VexaOrderItem *item : *m_orderItemsModel) {
         m_currentItem = item;
         dropRangeTable();
@@ -107,8 +121,9 @@ void VexaOrder::recalcPrices()
     m_repricing = false;
     m_currentItem = previous;
     calcBalance();
+    // as after an item edit, the file is made and written by the writer thread
     if (autoSave)
-        saveOrder();
+        saveInBackground();
 }
 
 void VexaOrder::fixPrices()
