@@ -149,6 +149,7 @@ private slots:
         loaded.reset();
         warnings.clear();
         QCOMPARE(BandPrice::checkRange(item, loaded, warnings, settings).band, QStringLiteral("B"));
+        QVERIFY(warnings.isEmpty());
 
         // A table without rows is not kept.
         TestEnv::writeFile(file, "Range,Band,Max Width\n");

@@ -156,6 +156,7 @@ private slots:
                                        << QStringList{"Panel 1: Bi Fold Panels with 76mm Louvres cannot exceed 800mm.",
                                                       "Panel 2: Bi Fold Panels with 76mm Louvres cannot exceed 800mm."}
                                        << "1. L 881mm  <font color='red'> Too wide</font>";
+        QTest::newRow("solid: no width limit") << "LL" << 1800 << 1200 << "Standard,Solid,50mm" << QStringList{} << "1. L 881mm ";
         QTest::newRow("just wide enough") << "LR" << 400 << 1200 << "Classic,63mm," << QStringList{} << "1. L 151mm ";
         QTest::newRow("narrower") << "LR" << 390 << 1200 << "Classic,63mm,"
                                   << QStringList{"Panel 1 is 146mm wide. Minimum panel width is 150mm",
