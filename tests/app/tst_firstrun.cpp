@@ -238,6 +238,7 @@ void TestFirstRun::laterUpdateCheckFindsTheAccountsCatalogue()
     const QString text = results.last().first().toString();
     QVERIFY2(text.startsWith("Products: Successfully downloaded new data") || text.startsWith("Products: No new data"),
              qPrintable(text));
+    QVERIFY2(!text.contains("Failed"), qPrintable(text));
     QVERIFY(QFileInfo::exists(AppContext::catalogueProductsFolder + "/Plantation Shutters/prod.ini"));
 }
 
