@@ -1,11 +1,11 @@
 // The settings stores: the true/false/missing-key conversion every reader
-// relies on, list storage, and the data-folder set-up built on them.
+// relies on, list storage, and the data-folder set-up built on them (the
+// folder tree, "datapath", tmp and the appointment-type default of a first
+// start are checked by smoke.sh on the real program).
 #include "app/appcontext.h"
 #include "app/appsettings.h"
 #include "testenv.h"
 
-#include <QDir>
-#include <QFile>
 #include <QtTest>
 
 class TestAppSettings : public QObject
@@ -15,135 +15,92 @@ private slots:
     void initTestCase() { TestEnv::initApp(); }
     void cleanup() { AppContext::releaseSettings(); }
 
-    void conversion_data();
-    void conversion();
-    void setArray();
-    void datapathRedirectsEverything();
-    void tmpEmptiedFilesOnly();
-    void appointmentTypes_data();
-    void appointmentTypes();
-    void createdFoldersResetStamps();
-};
-
-void TestAppSettings::conversion_data()
-{
-    QTest::addColumn<QVariant>("stored");      // invalid: key missing
-    QTest::addColumn<QVariant>("defaultValue");
-    QTest::addColumn<QVariant>("expected");
-    QTest::newRow("text true") << QVariant("true") << QVariant() << QVariant(true);
-    QTest::newRow("text false") << QVariant("false") << QVariant() << QVariant(false);
-    QTest::newRow("capital True is text") << QVariant("True") << QVariant() << QVariant("True");
-    QTest::newRow("missing, no default") << QVariant() << QVariant() << QVariant(QString());
-    QTest::newRow("missing, default") << QVariant() << QVariant(42) << QVariant(42);
-    QTest::newRow("missing, default 'true'") << QVariant() << QVariant("true") << QVariant(true);
-    QTest::newRow("empty text") << QVariant(QString("")) << QVariant(5) << QVariant(QString(""));
-    QTest::newRow("list stays list") << QVariant(QStringList{"true"}) << QVariant() << QVariant(QStringList{"true"});
-}
-
-void TestAppSettings::conversion()
-{
-    QFETCH(QVariant, stored);
-    QFETCH(QVariant, defaultValue);
-    QFETCH(QVariant, expected);
-    QTemporaryDir dir;
-    const QString path = dir.filePath("t.ini");
-    if (stored.isValid()) {
-        appSettings w(path, QSettings::IniFormat);
-        w.setValue("k", stored);
-    }
-    // read back from the file, as a hand-written INI file would be
-    appSettings s(path, QSettings::IniFormat);
-    const QVariant got = defaultValue.isValid() ? s.value("k", defaultValue) : s.value("k");
-    QCOMPARE(got.userType(), expected.userType());
-    QCOMPARE(got, expected);
-}
-
-void TestAppSettings::setArray()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("t.ini");
+    void conversion_data()
     {
-        appSettings s(path, QSettings::IniFormat);
-        s.setArray("rooms_sl", "Lounge, Kitchen ,,Bed 1,");
-        s.setArray("kept_sl", QStringList{"x, y", "z"});
+        QTest::addColumn<QVariant>("stored");      // invalid: key missing
+        QTest::addColumn<QVariant>("defaultValue");
+        QTest::addColumn<QVariant>("expected");
+        QTest::newRow("text true") << QVariant("true") << QVariant() << QVariant(true);
+        QTest::newRow("text false") << QVariant("false") << QVariant() << QVariant(false);
+        QTest::newRow("capital True is text") << QVariant("True") << QVariant() << QVariant("True");
+        QTest::newRow("missing, no default") << QVariant() << QVariant() << QVariant(QString());
+        QTest::newRow("missing, default") << QVariant() << QVariant(42) << QVariant(42);
+        QTest::newRow("missing, default 'true'") << QVariant() << QVariant("true") << QVariant(true);
+        QTest::newRow("empty text") << QVariant(QString("")) << QVariant(5) << QVariant(QString(""));
+        QTest::newRow("list stays list") << QVariant(QStringList{"true"}) << QVariant() << QVariant(QStringList{"true"});
     }
-    appSettings reread(path, QSettings::IniFormat);
-    QCOMPARE(reread.value("rooms_sl").toStringList(), (QStringList{"Lounge", "Kitchen", "Bed 1"}));
-    QCOMPARE(reread.value("kept_sl").toStringList(), (QStringList{"x, y", "z"}));
-}
 
-void TestAppSettings::datapathRedirectsEverything()
-{
-    // without "datapath": the per-user data folder, and the user settings in the
-    // per-user native location, not the home
-    AppContext::setupDataFolders();
-    QCOMPARE(AppContext::dataFolder, qEnvironmentVariable("XDG_DATA_HOME") + "/Vexa/Lta");
-    QVERIFY(QFile::exists(qEnvironmentVariable("XDG_CONFIG_HOME") + "/Vexa/Lta.conf"));
-    // the tree itself is checked by the smoke test of the real program
-    QScopedPointer<QTemporaryDir> dir(TestEnv::freshDataFolder());
-    const QString root = dir->path();
-    QCOMPARE(AppContext::dataFolder, root);
-    QCOMPARE(AppContext::catalogueProductsFolder, root + "/V3VexaData/Products");
-    QCOMPARE(QFileInfo(AppContext::sharedSettings()->fileName()).absoluteFilePath(),
-             QFileInfo(root + "/st/lta.ini").absoluteFilePath());
-    QCOMPARE(AppContext::stateFolder(1), root + "/Orders/in/");
-    QCOMPARE(AppContext::stateFolder(2), root + "/Orders/");
-    QCOMPARE(AppContext::stateFolder(4), AppContext::stateFolder(8));
-}
-
-void TestAppSettings::tmpEmptiedFilesOnly()
-{
-    QScopedPointer<QTemporaryDir> dir(TestEnv::freshDataFolder());
-    const QString tmp = dir->path() + "/tmp";
-    for (const char *f : {"/a.txt", "/.hidden", "/sub/b.txt"})
-        QVERIFY(TestEnv::writeFile(tmp + f, "x"));
-    AppContext::setupDataFolders();
-    QVERIFY(!QFile::exists(tmp + "/a.txt") && !QFile::exists(tmp + "/.hidden"));
-    QVERIFY(QFile::exists(tmp + "/sub/b.txt"));
-}
-
-void TestAppSettings::appointmentTypes_data()
-{
-    QTest::addColumn<QVariant>("stored");
-    QTest::addColumn<QStringList>("expected");
-    const QStringList defaults{"Survey", "Fitting", "Repair", "See notes"};
-    QTest::newRow("absent") << QVariant() << defaults;
-    QTest::newRow("empty list") << QVariant(QStringList()) << defaults;
-    QTest::newRow("own list kept") << QVariant(QStringList{"Quote", "Fit"}) << QStringList{"Quote", "Fit"};
-}
-
-void TestAppSettings::appointmentTypes()
-{
-    QFETCH(QVariant, stored);
-    QFETCH(QStringList, expected);
-    QScopedPointer<QTemporaryDir> dir(TestEnv::freshDataFolder());
+    void conversion()
     {
-        appSettings user;
-        user.remove("aptypes_sl");
+        QFETCH(QVariant, stored);
+        QFETCH(QVariant, defaultValue);
+        QFETCH(QVariant, expected);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("t.ini");
         if (stored.isValid())
-            user.setValue("aptypes_sl", stored);
+            appSettings(path, QSettings::IniFormat).setValue("k", stored);
+        // read back from the file, as a hand-written INI file would be
+        appSettings s(path, QSettings::IniFormat);
+        const QVariant got = defaultValue.isValid() ? s.value("k", defaultValue) : s.value("k");
+        QCOMPARE(got.userType(), expected.userType());
+        QCOMPARE(got, expected);
     }
-    AppContext::setupDataFolders();
-    QCOMPARE(AppContext::setting("aptypes_sl").toStringList(), expected);
-}
 
-void TestAppSettings::createdFoldersResetStamps()
-{
-    QScopedPointer<QTemporaryDir> dir(TestEnv::freshDataFolder());
-    const char *keys[] = {"VexaData", "VexaCfg", "V3VexaData"};
-    for (const char *key : keys)
-        AppContext::userSettings()->setValue(key, QString("stamp-") + key);
-    AppContext::userSettings()->sync();
-    auto stamps = [&] { QStringList s; for (const char *k : keys) s << AppContext::setting(k).toString(); return s; };
-    // folders present: stamps untouched
-    AppContext::setupDataFolders();
-    QCOMPARE(stamps(), (QStringList{"stamp-VexaData", "stamp-VexaCfg", "stamp-V3VexaData"}));
-    // folders gone: the stamps of what had to be re-created are cleared
-    QVERIFY(QDir(dir->path() + "/V3VexaData").removeRecursively());
-    QVERIFY(QDir(dir->path() + "/VexaCfg").removeRecursively());
-    AppContext::setupDataFolders();
-    QCOMPARE(stamps(), (QStringList{"", "", "stamp-V3VexaData"}));
-}
+    void setArray()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("t.ini");
+        {
+            appSettings s(path, QSettings::IniFormat);
+            s.setArray("rooms_sl", "Lounge, Kitchen ,,Bed 1,");
+            s.setArray("kept_sl", QStringList{"x, y", "z"});
+        }
+        appSettings reread(path, QSettings::IniFormat);
+        QCOMPARE(reread.value("rooms_sl").toStringList(), (QStringList{"Lounge", "Kitchen", "Bed 1"}));
+        QCOMPARE(reread.value("kept_sl").toStringList(), (QStringList{"x, y", "z"}));
+    }
+
+    void defaultLocations()
+    {
+        // without "datapath": the per-user data folder, and the user settings in
+        // the per-user native location, not the home
+        AppContext::setupDataFolders();
+        QCOMPARE(AppContext::dataFolder, qEnvironmentVariable("XDG_DATA_HOME") + "/Vexa/Lta");
+        QVERIFY(QFile::exists(qEnvironmentVariable("XDG_CONFIG_HOME") + "/Vexa/Lta.conf"));
+        QScopedPointer<QTemporaryDir> dir(TestEnv::freshDataFolder());
+        QCOMPARE(QFileInfo(AppContext::sharedSettings()->fileName()).absoluteFilePath(),
+                 QFileInfo(dir->path() + "/st/lta.ini").absoluteFilePath());
+    }
+
+    void appointmentTypes()
+    {
+        QScopedPointer<QTemporaryDir> dir(TestEnv::freshDataFolder());
+        for (const QStringList &own : {QStringList(), QStringList{"Quote", "Fit"}}) {
+            appSettings().setValue("aptypes_sl", own);
+            AppContext::setupDataFolders();
+            QCOMPARE(AppContext::setting("aptypes_sl").toStringList(),
+                     (own.isEmpty() ? QStringList{"Survey", "Fitting", "Repair", "See notes"} : own));
+        }
+    }
+
+    void createdFoldersResetStamps()
+    {
+        QScopedPointer<QTemporaryDir> dir(TestEnv::freshDataFolder());
+        const char *keys[] = {"VexaData", "VexaCfg", "V3VexaData"};
+        for (const char *key : keys)
+            AppContext::userSettings()->setValue(key, QString("stamp-") + key);
+        AppContext::userSettings()->sync();
+        auto stamps = [&] { QStringList s; for (const char *k : keys) s << AppContext::setting(k).toString(); return s; };
+        // folders present: stamps untouched
+        AppContext::setupDataFolders();
+        QCOMPARE(stamps(), (QStringList{"stamp-VexaData", "stamp-VexaCfg", "stamp-V3VexaData"}));
+        // folders gone: the stamps of what had to be re-created are cleared
+        QVERIFY(QDir(dir->path() + "/V3VexaData").removeRecursively());
+        QVERIFY(QDir(dir->path() + "/VexaCfg").removeRecursively());
+        AppContext::setupDataFolders();
+        QCOMPARE(stamps(), (QStringList{"", "", "stamp-V3VexaData"}));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestAppSettings)
 #include "tst_appsettings.moc"

@@ -16,53 +16,40 @@ private slots:
     void init() { m_data.reset(TestEnv::freshDataFolder()); }
     void cleanup() { AppContext::releaseSettings(); }
 
-    void roomNames_data();
-    void roomNames();
-    void addedRoomJoinsTheList();
+    // Never saved: the defaults; a saved list without repeats or "add...", which ends it.
+    void roomNames()
+    {
+        const QString add = ComboBoxModel::addEntry();
+        const QList<std::pair<QVariant, QStringList>> cases = {{QVariant(), ScreenTools::defaultRoomNames() << add},
+            {QStringList{"Snug", "Kitchen", "Snug"}, {"Snug", "Kitchen", add}}, {QStringList{add, "Loft"}, {"Loft", add}}};
+        for (const auto &[stored, offered] : cases) {
+            if (stored.isValid())
+                AppContext::sharedSettings()->setValue("rms_sl", stored);
+            ComboBoxModel model;
+            ScreenTools(&model).loadRoomNames();
+            QCOMPARE(model.comboList(), offered);
+        }
+    }
+
+    void addedRoomJoinsTheList()
+    {
+        AppContext::sharedSettings()->setValue("rms_sl", QStringList{"Hall", "Study"});
+        ComboBoxModel model;
+        ScreenTools tools(&model);
+        tools.loadRoomNames();
+        QVERIFY(!tools.addRoomName("   ") && !tools.addRoomName(ComboBoxModel::addEntry()));
+        QVERIFY(tools.addRoomName("  Games Room "));
+        const QStringList expected{"Hall", "Study", "Games Room"};
+        QCOMPARE(model.comboList(), expected + QStringList{ComboBoxModel::addEntry()});
+        // written through to the shared settings file
+        AppContext::releaseSettings();
+        AppContext::openSettings();
+        QCOMPARE(AppContext::sharedSettings()->value("rms_sl").toStringList(), expected);
+    }
 
 private:
     std::unique_ptr<QTemporaryDir> m_data;
 };
-
-void TestScreenTools::roomNames_data()
-{
-    QTest::addColumn<QVariant>("stored");   // invalid: never saved
-    QTest::addColumn<QStringList>("offered");
-    QStringList defaults = ScreenTools::defaultRoomNames();
-    QTest::newRow("never saved") << QVariant() << (defaults << ComboBoxModel::addEntry());
-    QTest::newRow("saved list") << QVariant(QStringList{"Snug", "Kitchen", "Snug"})
-                                << QStringList{"Snug", "Kitchen", ComboBoxModel::addEntry()};
-    QTest::newRow("saved list holding add...")
-        << QVariant(QStringList{ComboBoxModel::addEntry(), "Loft"}) << QStringList{"Loft", ComboBoxModel::addEntry()};
-}
-
-void TestScreenTools::roomNames()
-{
-    QFETCH(QVariant, stored);
-    if (stored.isValid())
-        AppContext::sharedSettings()->setValue("rms_sl", stored);
-    ComboBoxModel model;
-    ScreenTools tools(&model);
-    tools.loadRoomNames();
-    QTEST(model.comboList(), "offered");
-}
-
-void TestScreenTools::addedRoomJoinsTheList()
-{
-    AppContext::sharedSettings()->setValue("rms_sl", QStringList{"Hall", "Study"});
-    ComboBoxModel model;
-    ScreenTools tools(&model);
-    tools.loadRoomNames();
-    QVERIFY(!tools.addRoomName("   "));
-    QVERIFY(!tools.addRoomName(ComboBoxModel::addEntry()));
-    QVERIFY(tools.addRoomName("  Games Room "));
-    const QStringList expected{"Hall", "Study", "Games Room"};
-    QCOMPARE(model.comboList(), expected + QStringList{ComboBoxModel::addEntry()});
-    // written through to the shared settings file
-    AppContext::releaseSettings();
-    AppContext::openSettings();
-    QCOMPARE(AppContext::sharedSettings()->value("rms_sl").toStringList(), expected);
-}
 
 QTEST_GUILESS_MAIN(TestScreenTools)
 #include "tst_screentools.moc"

@@ -11,11 +11,8 @@
 #include <thread>
 
 namespace {
-void setNames()
-{
-    // a name of its own so parallel test programs never share the block
-    QCoreApplication::setApplicationName("LtaSingleInstanceTest");
-}
+// a name of its own so parallel test programs never share the block
+void setNames() { QCoreApplication::setApplicationName("LtaSingleInstanceTest"); }
 
 const uint kOptions = SingleApplication::User | SingleApplication::ExcludeAppPath;
 
@@ -32,10 +29,31 @@ int runChild(int argc, char *argv[])
         std::printf("secondary %u %s\n", single.instanceId(), sent ? "sent" : "unsent");
         return 0;
     }
-    // --child-primary
-    std::printf("%s\n", single.isSecondary() ? "secondary" : "primary");
+    std::printf("%s\n", single.isSecondary() ? "secondary" : "primary");   // --child-primary
     std::fflush(stdout);
     return app.exec();   // until killed
+}
+
+// Writes bytes to the primary from a thread of our own, so that the primary's
+// blocking read can run, in pieces of chunk bytes; returns after waitMs.
+void sendRaw(const QString &server, const QByteArray &bytes, int chunk, int waitMs)
+{
+    std::thread client([&] {
+        QLocalSocket s;
+        s.connectToServer(server);
+        if (!s.waitForConnected(2000))
+            return;
+        for (int at = 0; at < bytes.size(); at += chunk) {
+            s.write(bytes.mid(at, chunk));
+            s.waitForBytesWritten(1000);
+            if (chunk < bytes.size())
+                QThread::msleep(60);
+        }
+        s.waitForDisconnected(500);
+    });
+    QTest::qWait(waitMs);
+    client.join();
+    QTest::qWait(100);
 }
 } // namespace
 
@@ -45,12 +63,81 @@ class TestSingleApplication : public QObject
 private slots:
     void init() { setNames(); }
 
-    void secondaryHandsOverItsArgument_data();
-    void secondaryHandsOverItsArgument();
-    void malformedPreambleIsDropped_data();
-    void malformedPreambleIsDropped();
-    void messageInPiecesArrivesWhole();
-    void crashedPrimaryIsReplaced();
+    void secondaryHandsOverItsArgument_data()
+    {
+        QTest::addColumn<QByteArray>("message");
+        QTest::newRow("utf-8 path") << QString("/tmp/Müller order.json").toUtf8();
+        QTest::newRow("no argument") << QByteArray();
+    }
+
+    void secondaryHandsOverItsArgument()
+    {
+        QFETCH(QByteArray, message);
+        SingleApplication primary(true, kOptions, 100);
+        QSignalSpy received(&primary, &SingleApplication::receivedMessage);
+        QSignalSpy started(&primary, &SingleApplication::instanceStarted);
+        QProcess *child = startChild(QStringList{"--child-send"} + (message.isEmpty() ? QStringList() : QStringList{QString::fromUtf8(message)}));
+        QTRY_VERIFY_WITH_TIMEOUT(child->state() == QProcess::NotRunning, 10000);
+        const QByteArray out = child->readAllStandardOutput();
+        QVERIFY2(child->exitCode() == 0 && out.startsWith("secondary ") && out.contains(" sent"), out.constData());
+        // one whole message with the secondary's number; an empty one transmits nothing at all
+        QTest::qWait(200);
+        QTRY_COMPARE_WITH_TIMEOUT(received.size(), int(!message.isEmpty()), 5000);
+        QVERIFY(message.isEmpty() || (received.first().at(1).toByteArray() == message && received.first().at(0).toUInt() >= 1));
+        QCOMPARE(started.count(), 0);          // secondaries are not announced (option 4 off)
+    }
+
+    void malformedPreambleIsDropped_data()
+    {
+        QTest::addColumn<int>("damage");   // 0 intact, 1 checksum, 2 type, 3 name
+        QTest::newRow("intact N") << 0;
+        QTest::newRow("bad checksum") << 1;
+        QTest::newRow("unknown type") << 2;
+        QTest::newRow("wrong name") << 3;
+    }
+
+    void malformedPreambleIsDropped()
+    {
+        QFETCH(int, damage);
+        SingleApplication primary(true, kOptions, 100);
+        QSignalSpy received(&primary, &SingleApplication::receivedMessage);
+        QSignalSpy started(&primary, &SingleApplication::instanceStarted);
+        const QString name = (damage == 3 ? "x" : "") + primary.blockServerName();
+        QByteArray preamble = SingleApplication::connectionMessage(name, damage == 2 ? 'X' : 'N', 5);
+        if (damage == 1)
+            preamble[preamble.size() - 1] = char(preamble.at(preamble.size() - 1) ^ 0x01);
+        sendRaw(primary.blockServerName(), preamble + "payload", 1 << 20, 800);
+        QCOMPARE(started.count(), int(damage == 0));
+        QCOMPARE(received, (damage ? QList<QVariantList>() : QList<QVariantList>{{5u, QByteArray("payload")}}));
+    }
+
+    void messageInPiecesArrivesWhole()
+    {
+        SingleApplication primary(true, kOptions, 100);
+        QSignalSpy received(&primary, &SingleApplication::receivedMessage);
+        const QByteArray path = "/home/user/Orders/Smith, 12 Long Road.json";
+        // the preamble too may arrive in pieces on a busy machine
+        sendRaw(primary.blockServerName(), SingleApplication::connectionMessage(primary.blockServerName(), 'R', 3) + path, 10, 800);
+        QTRY_VERIFY_WITH_TIMEOUT(!received.isEmpty(), 5000);
+        QTest::qWait(100);
+        QCOMPARE(received, (QList<QVariantList>{{3u, path}}));
+    }
+
+    void crashedPrimaryIsReplaced()
+    {
+        QProcess *child = startChild({"--child-primary"});
+        QVERIFY(child->waitForReadyRead(10000));
+        QCOMPARE(child->readLine().trimmed(), QByteArray("primary"));
+        ::kill(pid_t(child->processId()), SIGKILL);
+        QVERIFY(child->waitForFinished(5000));
+        SingleApplication next(true, kOptions, 100);
+        QVERIFY(next.isPrimary());
+        // and a start after that is a secondary of the new primary
+        QProcess *second = startChild({"--child-send", "/tmp/x.json"});
+        QSignalSpy received(&next, &SingleApplication::receivedMessage);
+        QTRY_VERIFY_WITH_TIMEOUT(!received.isEmpty() && second->state() == QProcess::NotRunning, 10000);
+        QVERIFY(second->readAllStandardOutput().startsWith("secondary"));
+    }
 
 private:
     QProcess *startChild(const QStringList &args)
@@ -60,119 +147,6 @@ private:
         return p;
     }
 };
-
-void TestSingleApplication::secondaryHandsOverItsArgument_data()
-{
-    QTest::addColumn<QByteArray>("message");
-    QTest::newRow("utf-8 path") << QString("/tmp/Müller order.json").toUtf8();
-    QTest::newRow("no argument") << QByteArray();
-}
-
-void TestSingleApplication::secondaryHandsOverItsArgument()
-{
-    QFETCH(QByteArray, message);
-    SingleApplication primary(true, kOptions, 100);
-    QSignalSpy received(&primary, &SingleApplication::receivedMessage);
-    QSignalSpy started(&primary, &SingleApplication::instanceStarted);
-    QProcess *child = startChild(message.isEmpty() ? QStringList{"--child-send"}
-                                                   : QStringList{"--child-send", QString::fromUtf8(message)});
-    QTRY_VERIFY_WITH_TIMEOUT(child->state() == QProcess::NotRunning, 10000);
-    const QByteArray out = child->readAllStandardOutput();
-    QVERIFY2(child->exitCode() == 0 && out.startsWith("secondary ") && out.contains(" sent"), out.constData());
-
-    // one whole message; an empty one transmits nothing at all
-    QTest::qWait(200);
-    QTRY_COMPARE_WITH_TIMEOUT(received.size(), int(!message.isEmpty()), 5000);
-    if (!message.isEmpty())
-        QCOMPARE(received.first().at(1).toByteArray(), message);
-    QVERIFY(message.isEmpty() || received.first().at(0).toUInt() >= 1);   // the secondary's number
-    QCOMPARE(started.count(), 0);          // secondaries are not announced (option 4 off)
-}
-
-void TestSingleApplication::malformedPreambleIsDropped_data()
-{
-    QTest::addColumn<int>("damage");   // 0 intact, 1 checksum, 2 type, 3 name
-    QTest::newRow("intact N") << 0;
-    QTest::newRow("bad checksum") << 1;
-    QTest::newRow("unknown type") << 2;
-    QTest::newRow("wrong name") << 3;
-}
-
-void TestSingleApplication::malformedPreambleIsDropped()
-{
-    QFETCH(int, damage);
-    SingleApplication primary(true, kOptions, 100);
-    QSignalSpy received(&primary, &SingleApplication::receivedMessage);
-    QSignalSpy started(&primary, &SingleApplication::instanceStarted);
-
-    const QString name = (damage == 3 ? "x" : "") + primary.blockServerName();
-    QByteArray preamble = SingleApplication::connectionMessage(name, damage == 2 ? 'X' : 'N', 5);
-    if (damage == 1)
-        preamble[preamble.size() - 1] = char(preamble.at(preamble.size() - 1) ^ 0x01);
-
-    // connect from a thread of our own so the primary's blocking read can run
-    std::thread client([&] {
-        QLocalSocket s;
-        s.connectToServer(primary.blockServerName());
-        if (!s.waitForConnected(2000))
-            return;
-        s.write(preamble + "payload");
-        s.waitForBytesWritten(2000);
-        s.waitForDisconnected(500);
-    });
-    QTest::qWait(800);
-    client.join();
-    QTest::qWait(100);
-
-    QCOMPARE(started.count(), int(damage == 0));
-    QCOMPARE(received.count(), int(damage == 0));
-    if (damage == 0)
-        QCOMPARE(received.first(), (QVariantList{5u, QByteArray("payload")}));
-}
-
-void TestSingleApplication::messageInPiecesArrivesWhole()
-{
-    SingleApplication primary(true, kOptions, 100);
-    QSignalSpy received(&primary, &SingleApplication::receivedMessage);
-    const QByteArray path = "/home/user/Orders/Smith, 12 Long Road.json";
-    std::thread client([&] {
-        QLocalSocket s;
-        s.connectToServer(primary.blockServerName());
-        if (!s.waitForConnected(2000))
-            return;
-        // the preamble too may arrive in pieces on a busy machine
-        const QByteArray all = SingleApplication::connectionMessage(primary.blockServerName(), 'R', 3) + path;
-        for (int at = 0; at < all.size(); at += 10) {
-            s.write(all.mid(at, 10));
-            s.waitForBytesWritten(1000);
-            QThread::msleep(60);
-        }
-        s.disconnectFromServer();
-    });
-    QTRY_VERIFY_WITH_TIMEOUT(!received.isEmpty(), 5000);
-    client.join();
-    QTest::qWait(100);
-    QCOMPARE(received.size(), 1);
-    QCOMPARE(received.first(), (QVariantList{3u, path}));
-}
-
-void TestSingleApplication::crashedPrimaryIsReplaced()
-{
-    QProcess *child = startChild({"--child-primary"});
-    QVERIFY(child->waitForReadyRead(10000));
-    QCOMPARE(child->readLine().trimmed(), QByteArray("primary"));
-    ::kill(pid_t(child->processId()), SIGKILL);
-    QVERIFY(child->waitForFinished(5000));
-
-    SingleApplication next(true, kOptions, 100);
-    QVERIFY(next.isPrimary());
-
-    // and a start after that is a secondary of the new primary
-    QProcess *second = startChild({"--child-send", "/tmp/x.json"});
-    QSignalSpy received(&next, &SingleApplication::receivedMessage);
-    QTRY_VERIFY_WITH_TIMEOUT(!received.isEmpty() && second->state() == QProcess::NotRunning, 10000);
-    QVERIFY(second->readAllStandardOutput().startsWith("secondary"));
-}
 
 int main(int argc, char *argv[])
 {

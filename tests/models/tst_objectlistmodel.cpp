@@ -75,8 +75,7 @@ private slots:
         louvre->setProperty("depth", 80.0);
         louvre->setProperty("label", "Bay");
         QCOMPARE(changed.count(), 2);
-        QCOMPARE(changed.at(0).at(2).value<QVector<int>>(), QVector<int>{260});
-        QCOMPARE(changed.at(1).at(2).value<QVector<int>>(), (QVector<int>{258, Qt::DisplayRole}));
+        QCOMPARE(changed.at(0).at(2).value<QVector<int>>() + changed.at(1).at(2).value<QVector<int>>(), (QVector<int>{260, 258, Qt::DisplayRole}));
         QCOMPARE(model.data(row0, Qt::DisplayRole).toString(), QStringLiteral("Bay"));
     }
 
@@ -86,10 +85,8 @@ private slots:
         ShutterModel model(nullptr, QByteArray(), "code");
         QAbstractItemModelTester tester(&model, Checked);
         QQmlObjectListModelBase *base = &model;
-        auto *a = new Shutter("Hall", "A1");
-        auto *b = new Shutter("Den");
-        model.append(a);
-        model.append(b);
+        auto *a = new Shutter("Hall", "A1"), *b = new Shutter("Den");
+        model.append({a, b});
         const QModelIndex row0 = model.index(0, 0), row2 = model.index(2, 0);
         QCOMPARE(model.data(row0, ObjectRole).value<QObject *>(), a);
         QVERIFY(model.setData(row0, 900, WidthRole) && a->property("width") == 900);
@@ -98,13 +95,10 @@ private slots:
         QVERIFY(!model.setData(row2, 1, WidthRole) && !model.data(row2, RoomRole).isValid());
         QVERIFY(!model.setData(row0, 1, 999) && a->dynamicPropertyNames().isEmpty());
 
-        QCOMPARE(base->get(QStringLiteral("A1")), a);
-        QVERIFY(!base->get(QString()));
+        QVERIFY(base->get(QStringLiteral("A1")) == a && !base->get(QString()));
         a->setProperty("code", "A2");
         b->setProperty("code", "B1");
-        QCOMPARE(base->get(QStringLiteral("A2")), a);
-        QVERIFY(!base->get(QStringLiteral("A1")));
-        QCOMPARE(base->get(QStringLiteral("B1")), b);
+        QVERIFY(base->get(QStringLiteral("A2")) == a && !base->get(QStringLiteral("A1")) && base->get(QStringLiteral("B1")) == b);
         model.remove(b);
         QVERIFY(!base->get(QStringLiteral("B1")));
     }
@@ -123,9 +117,7 @@ private slots:
         QSignalSpy rows(model, &QAbstractItemModel::rowsRemoved);
         QSignalSpy count(model, &QQmlObjectListModelBase::countChanged);
         delete doomed;
-        QCOMPARE(rows.count() + count.count(), 2);
-        QCOMPARE(rows.at(0).at(1).toInt(), 1);
-        QVERIFY(!model->get(QStringLiteral("L1")));
+        QVERIFY(rows.count() + count.count() == 2 && rows.at(0).at(1).toInt() == 1 && !model->get(QStringLiteral("L1")));
         model->remove(removed.data());
         model->clear();
         QVERIFY(removed && cleared); // deferred, not immediate
@@ -153,8 +145,7 @@ private slots:
             QSignalSpy moved(&model, &QAbstractItemModel::rowsMoved);
             model.move(m.x(), m.y());
             QCOMPARE(rooms(model), QStringLiteral("ADBCE"));
-            QCOMPARE(moved.count(), 1);
-            QCOMPARE(moved.at(0).mid(1, 1) + moved.at(0).mid(4), (QVariantList{3, 1})); // rows 3 and 1
+            QCOMPARE(moved.value(0).mid(1, 1) + moved.value(0).mid(4) + QVariantList{moved.count()}, (QVariantList{3, 1, 1})); // rows 3 and 1, once
             QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
             model.get(1)->setProperty("width", 42); // reported on its new row
             QCOMPARE(changed.at(0).at(0).toModelIndex().row(), 1);
@@ -182,8 +173,7 @@ private slots:
         model.insert(0, new Shutter("A"));
         model.insert(3, new Shutter("D"));
         model.prepend(new Shutter("Z"));
-        QCOMPARE(rooms(model), QStringLiteral("ZABCD"));
-        QCOMPARE(count.count(), 5);
+        QVERIFY(rooms(model) == "ZABCD" && count.count() == 5);
         QCOMPARE(model.toVarArray().at(3).value<QObject *>(), model.get(3));
 
         // rows the list does not have, an item it already holds, no-op moves
@@ -193,13 +183,11 @@ private slots:
         model.remove(5);
         model.move(0, 5);
         model.move(1, 1);
-        QCOMPARE(count.count(), 5);
-        QCOMPARE(rooms(model), QStringLiteral("ZABCD"));
+        QVERIFY(rooms(model) == "ZABCD" && count.count() == 5);
         model.remove(1);
         model.clear();
         model.clear();
-        QCOMPARE(count.count(), 7);
-        QCOMPARE(gone.count(), 2);
+        QVERIFY(count.count() == 7 && gone.count() == 2);
     }
 };
 

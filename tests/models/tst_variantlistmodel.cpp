@@ -22,87 +22,62 @@ class TestVariantListModel : public QObject
     Q_OBJECT
 
 private slots:
-    // Each operation runs on "abc" and must announce exactly one block of rows.
-    void insertionsAnnounceTheirRows_data()
+    // Each operation runs on "abcd" and must announce exactly one block of rows;
+    // a move reports the framework's destination row.
+    void operationsAnnounceTheirRows_data()
     {
-        QTest::addColumn<QString>("op");
-        QTest::addColumn<int>("idx");
-        QTest::addColumn<QString>("added");
-        QTest::addColumn<int>("first");
-        QTest::addColumn<int>("last");
+        QTest::addColumn<QString>("op");        // name, row, letters (or the target row of a move)
         QTest::addColumn<QString>("expected");
-
-        QTest::newRow("append") << "append" << 0 << "x" << 3 << 3 << "abcx";
-        QTest::newRow("prepend") << "prepend" << 0 << "x" << 0 << 0 << "xabc";
-        QTest::newRow("insert middle") << "insert" << 1 << "x" << 1 << 1 << "axbc";
-        QTest::newRow("insert at end") << "insert" << 3 << "x" << 3 << 3 << "abcx";
-        QTest::newRow("appendList") << "appendList" << 0 << "xy" << 3 << 4 << "abcxy";
-        QTest::newRow("prependList") << "prependList" << 0 << "xyz" << 0 << 2 << "xyzabc";
-        QTest::newRow("insertList") << "insertList" << 2 << "xy" << 2 << 3 << "abxyc";
+        QTest::addColumn<QVariantList>("rows"); // inserted first/last, or moved from/destination
+        QTest::newRow("append") << "append 0 x" << "abcdx" << QVariantList{4, 4};
+        QTest::newRow("prepend") << "prepend 0 x" << "xabcd" << QVariantList{0, 0};
+        QTest::newRow("insert middle") << "insert 1 x" << "axbcd" << QVariantList{1, 1};
+        QTest::newRow("insert at end") << "insert 4 x" << "abcdx" << QVariantList{4, 4};
+        QTest::newRow("appendList") << "appendList 0 xy" << "abcdxy" << QVariantList{4, 5};
+        QTest::newRow("prependList") << "prependList 0 xyz" << "xyzabcd" << QVariantList{0, 2};
+        QTest::newRow("insertList") << "insertList 2 xy" << "abxycd" << QVariantList{2, 3};
+        QTest::newRow("move down") << "move 0 2" << "bcad" << QVariantList{0, 3};
+        QTest::newRow("move down to last") << "move 1 3" << "acdb" << QVariantList{1, 4};
+        QTest::newRow("move up") << "move 3 1" << "adbc" << QVariantList{3, 1};
     }
 
-    void insertionsAnnounceTheirRows()
+    void operationsAnnounceTheirRows()
     {
         QFETCH(QString, op);
-        QFETCH(int, idx);
-        QFETCH(QString, added);
-        QFETCH(int, first);
-        QFETCH(int, last);
         QFETCH(QString, expected);
-
-        QQmlVariantListModel model;
-        QAbstractItemModelTester tester(&model, Checked);
-        model.appendList(values("abc"));
-        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
-        QSignalSpy count(&model, &QQmlVariantListModel::countChanged);
-
-        if (op == "append")
-            model.append(added);
-        else if (op == "prepend")
-            model.prepend(added);
-        else if (op == "insert")
-            model.insert(idx, added);
-        else if (op == "appendList")
-            model.appendList(values(added));
-        else if (op == "prependList")
-            model.prependList(values(added));
-        else
-            model.insertList(idx, values(added));
-
-        QCOMPARE(inserted.count(), 1);
-        QCOMPARE(inserted.at(0).mid(1), (QVariantList{first, last}));
-        QCOMPARE(model.list(), values(expected));
-        QCOMPARE(model.data(model.index(first, 0), ValueRole), values(added).first());
-        QCOMPARE(count, (QList<QVariantList>{{expected.size()}}));
-    }
-
-    void moveUsesFrameworkDestination_data()
-    {
-        QTest::addColumn<int>("idx");
-        QTest::addColumn<int>("pos");
-        QTest::addColumn<int>("destination");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("down") << 0 << 2 << 3 << "bcad";
-        QTest::newRow("down to last") << 1 << 3 << 4 << "acdb";
-        QTest::newRow("up") << 3 << 1 << 1 << "adbc";
-    }
-
-    void moveUsesFrameworkDestination()
-    {
-        QFETCH(int, idx);
-        QFETCH(int, pos);
-        QFETCH(int, destination);
-        QFETCH(QString, expected);
-
+        QFETCH(QVariantList, rows);
         QQmlVariantListModel model;
         QAbstractItemModelTester tester(&model, Checked);
         model.appendList(values("abcd"));
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
         QSignalSpy moved(&model, &QAbstractItemModel::rowsMoved);
-
-        model.move(idx, pos);
-        QCOMPARE(moved.count(), 1);
-        QCOMPARE((QList<int>{moved.at(0).at(1).toInt(), moved.at(0).at(4).toInt()}), (QList<int>{idx, destination}));
+        QSignalSpy count(&model, &QQmlVariantListModel::countChanged);
+        const QString name = op.section(' ', 0, 0), added = op.section(' ', 2);
+        const int idx = op.section(' ', 1, 1).toInt();
+        if (name == "append")
+            model.append(added);
+        else if (name == "prepend")
+            model.prepend(added);
+        else if (name == "insert")
+            model.insert(idx, added);
+        else if (name == "appendList")
+            model.appendList(values(added));
+        else if (name == "prependList")
+            model.prependList(values(added));
+        else if (name == "insertList")
+            model.insertList(idx, values(added));
+        else
+            model.move(idx, added.toInt());
         QCOMPARE(model.list(), values(expected));
+        if (name == "move") {
+            QCOMPARE(moved.count() + inserted.count() + count.count(), 1);
+            QCOMPARE((QVariantList{moved.at(0).at(1), moved.at(0).at(4)}), rows);
+            return;
+        }
+        QCOMPARE(inserted.count(), 1);
+        QCOMPARE(inserted.at(0).mid(1), rows);
+        QCOMPARE(model.data(model.index(rows.at(0).toInt(), 0), ValueRole), values(added).first());
+        QCOMPARE(count, (QList<QVariantList>{{expected.size()}}));
     }
 
     // Rows the list does not have change nothing; real changes and removals
@@ -120,8 +95,7 @@ private slots:
         QSignalSpy count(&model, &QQmlVariantListModel::countChanged);
         QVERIFY(!model.get(4).isValid() && !model.get(-1).isValid());
         QVERIFY(!model.data(model.index(0, 0), Qt::DisplayRole).isValid());
-        QVERIFY(!model.setData(model.index(4, 0), "x", ValueRole));
-        QVERIFY(!model.setData(model.index(0, 0), "x", Qt::EditRole));
+        QVERIFY(!model.setData(model.index(4, 0), "x", ValueRole) && !model.setData(model.index(0, 0), "x", Qt::EditRole));
         model.replace(4, "x");
         model.remove(4);
         model.insert(5, "x");

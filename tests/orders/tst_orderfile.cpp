@@ -8,12 +8,6 @@
 #include "orders/vexaorderitem.h"
 #include "testenv.h"
 
-#include <QDir>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
-#include <QScopedPointer>
 #include <QtTest>
 
 namespace {
@@ -23,19 +17,16 @@ QByteArray fixture(const QString &name, const char *file)
     return TestEnv::readFile(TestEnv::sourcePath(QStringLiteral("tests/orders/data/%1/%2").arg(name, file)));
 }
 
-QString expected(const QString &name)
-{
-    return QString::fromUtf8(fixture(name, "expected.json")).trimmed();
-}
+QString expected(const QString &name) { return QString::fromUtf8(fixture(name, "expected.json")).trimmed(); }
 
-struct CliRun { int exit; QByteArray out, err; };
+struct CliRun { int exit; QByteArray out; };
 
 CliRun cli(const QStringList &args)
 {
     QProcess p;
     p.start(QStringLiteral(LTA_BINARY_DIR "/src/lattica-cli"), args);
     const bool done = p.waitForFinished(30000);
-    return {done ? p.exitCode() : -1, p.readAllStandardOutput(), p.readAllStandardError()};
+    return {done ? p.exitCode() : -1, p.readAllStandardOutput()};
 }
 
 } // namespace
@@ -71,22 +62,18 @@ private slots:
         QVERIFY(TestEnv::writeFile(path, fixture(name, "input.json")));
         QVERIFY(TestEnv::writeFile(input, fixture(name, "input.json")));
         const CliRun run = cli({"order", "show", "--data", m_data->path(), input});
-        QCOMPARE(run.exit, 0);
-        QCOMPARE(run.out.count('\n'), 1);
+        QVERIFY(run.exit == 0 && run.out.count('\n') == 1);
         QCOMPARE(QString::fromUtf8(run.out).trimmed(), expected(name));
         QCOMPARE(TestEnv::readFile(input), fixture(name, "input.json"));
 
         VexaOrder order;
-        QVERIFY(order.loadOrder(id, VexaOrder::InProgress, false));
-        QCOMPARE(order.orderID(), id);
-        QVERIFY(!order.changed());
+        QVERIFY(order.loadOrder(id, VexaOrder::InProgress, false) && !order.changed());
         order.set_changed(true);
-        QVERIFY(order.saveOrder(0));
-        QVERIFY(!order.changed());
+        QVERIFY(order.saveOrder(0) && !order.changed());
         QCOMPARE(QString::fromUtf8(TestEnv::readFile(path)), expected(name)); // one line: expected() is trimmed
     }
 
-    void cliShowByIdAndErrors()
+    void cliShowById()
     {
         const QByteArray content = fixture(QStringLiteral("extras_form"), "input.json");
         const QString posted = AppContext::stateFolder(VexaOrder::Posted) + QStringLiteral("X1");
@@ -97,13 +84,7 @@ private slots:
         // Looked up where it lies, not moved into progress.
         QCOMPARE(TestEnv::readFile(posted), content);
         QVERIFY(!QFile::exists(AppContext::ordersFolder + QStringLiteral("X1")));
-
-        for (const QString &missing : {QStringLiteral("NOPE"), QStringLiteral("../Orders/posted/X1")}) {
-            const CliRun bad = cli({"order", "show", "--data", m_data->path(), missing});
-            QVERIFY(bad.exit != 0);
-            QVERIFY(bad.out.isEmpty());
-            QVERIFY(bad.err.contains("cannot load order"));
-        }
+        // refusals of missing and climbing IDs: tst_cliinput
     }
 
     // A reader and writer that swapped two members would still round-trip the
@@ -119,17 +100,12 @@ private slots:
                               "2026-12-01T09:15:30.250"}));
         QCOMPARE(QList<double>({order.discount(), order.fittingCost(), double(order.apmins())}), QList<double>({12.5, 35, 45}));
         QCOMPARE(order.appointment(), QDateTime(QDate(2026, 12, 7), QTime(10, 30)));
-        QVERIFY(order.properties().value(QStringLiteral("pif")).toBool());
-        QCOMPARE(order.orderItemsModel()->count(), 2);
+        QVERIFY(order.properties().value(QStringLiteral("pif")).toBool() && order.orderItemsModel()->count() == 2);
         VexaOrderItem *item = order.orderItemsModel()->get(0);
-        QCOMPARE(QList<int>({item->bl_width(), item->bl_drop(), item->bl_multiple()}), QList<int>({900, 1500, 2}));
-        QCOMPARE(item->item_price(), 320.0);
+        QCOMPARE(QList<double>({double(item->bl_width()), double(item->bl_drop()), double(item->bl_multiple()), item->item_price()}),
+                 QList<double>({900, 1500, 2, 320}));
         OptionGroup *group = item->getOptionGroup(QStringLiteral("Build Out"));
-        QVERIFY(group);
-        QCOMPARE(group->parent(), item);
-        QCOMPARE(group->multiple(), 3);
-        QVERIFY(group->isMulti());
-        QCOMPARE(group->price(), QStringLiteral("12.50"));
+        QVERIFY(group && group->parent() == item && group->multiple() == 3 && group->isMulti() && group->price() == "12.50");
     }
 
     void optionCode_data()

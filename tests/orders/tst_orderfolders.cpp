@@ -86,8 +86,7 @@ private slots:
         QCOMPARE(TestEnv::readFile(pathIn(VexaOrder::Backup, "T1-b")), xfer ? TestEnv::readFile(pathIn(to, "T1")) : kOrder);
         if (op == "save1" || op == "save2")
             QCOMPARE(order.orderState(), to);
-        if (op == "Sue")
-            QCOMPARE(moved.value("xto").toString() + order.xfrom, QStringLiteral("2217"));
+        QVERIFY(op != "Sue" || moved.value("xto").toString() + order.xfrom == "2217");
     }
 
     void failedMoveKeepsSource()
@@ -103,8 +102,7 @@ private slots:
         QVERIFY(TestEnv::writeFile(pathIn(VexaOrder::ForPosting, "T1"), kOrder));
         QVERIFY(QDir(AppContext::stateFolder(VexaOrder::Posted)).removeRecursively());
         QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("Failed to rename")));
-        QVERIFY(!order.markAsSent("T1"));
-        QVERIFY(AppContext::lastFileError.startsWith(QStringLiteral("Failed to rename")));
+        QVERIFY(!order.markAsSent("T1") && AppContext::lastFileError.startsWith(QStringLiteral("Failed to rename")));
         QCOMPARE(TestEnv::readFile(pathIn(VexaOrder::ForPosting, "T1")), kOrder);
 
         // Opening a sent order over an in-progress copy of the same ID keeps
@@ -221,13 +219,12 @@ private slots:
         const QString secret = m_data->path() + QStringLiteral("/secret");
         QVERIFY(TestEnv::writeFile(secret, "precious"));
         VexaOrder order;
-        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("unsafe order ID")));
+        for (int i = 0; i < 3; ++i)
+            QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("unsafe order ID")));
         QVERIFY(!order.deleteOrder(QStringLiteral("../secret"), VexaOrder::InProgress));
-        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("unsafe order ID")));
         QVERIFY(!order.loadOrder(QStringLiteral("../secret"), VexaOrder::InProgress, true));
         order.set_orderID(QStringLiteral("../secret"));
         order.set_changed(true);
-        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("unsafe order ID")));
         QVERIFY(!order.saveOrder(0));
         QCOMPARE(TestEnv::readFile(secret), QByteArray("precious"));
         order.set_orderID(QString()); // no ID: nothing to name the file after

@@ -26,6 +26,7 @@ static void writeOrder(int state, const QString &id, QJsonObject obj = {}, const
 }
 
 static QDateTime daysAgo(int days) { return QDateTime::currentDateTime().addDays(-days); }
+static QString apmnt(int day) { return QDateTime(QDate(2026, 12, day), QTime(10, 0)).toString(Qt::ISODateWithMs); }
 
 // The rows of a list as the interface shows them, through its proxy.
 static QStringList visibleIds(const SavedOrders &saved, SavedOrders::List list)
@@ -86,7 +87,7 @@ private slots:
         QVERIFY(QFile::exists(pathIn(O::Posted, "OLD"))); // listing never purges
         const QList<QByteArray> topost = cliList({"--data", m_data->path(), "--state", "topost"});
         QCOMPARE(topost.size(), 2);
-        QCOMPARE(QJsonDocument::fromJson(topost.at(1)).object(),
+        QCOMPARE(QJsonDocument::fromJson(topost.value(1)).object(),
                  (QJsonObject{{"orderID", "P1"}, {"orderState", int(O::ForPosting)}, {"custAddr", "Ann Lee,3 Mill Lane"},
                               {"sortDate_s", QDate(2026, 12, 9).toString("ddd d MMM")},
                               {"appTime", QTime(9, 15).toString("h:mm a")}}));
@@ -104,9 +105,9 @@ private slots:
     // B, without an appointment, sorts by its file time.
     void sortByAppointmentOrFileTime()
     {
-        writeOrder(O::InProgress, "A", {{"apmnt", "2026-12-10T14:30:00.000"}});
+        writeOrder(O::InProgress, "A", {{"apmnt", apmnt(10)}});
         writeOrder(O::InProgress, "B", {}, QDateTime(QDate(2026, 12, 5), QTime(9, 0)));
-        writeOrder(O::InProgress, "C", {{"apmnt", "2026-12-01T08:00:00.000"}});
+        writeOrder(O::InProgress, "C", {{"apmnt", apmnt(1)}});
         SavedOrders saved;
         saved.getInProgress();
         QCOMPARE(visibleIds(saved, S::InProgressList), (QStringList{"A", "B", "C"}));
@@ -118,11 +119,9 @@ private slots:
     // is a case-blind expression over address, ID, phone, e-mail and reference.
     void filterAndSearch()
     {
-        writeOrder(O::Posted, "S1",
-                   {{"custAddr", "Ann Lee\n3 Mill Lane"}, {"supplierRcpt", "RC-1"}, {"apmnt", "2026-12-03T10:00:00.000"}});
-        writeOrder(O::Posted, "S2", {{"custPhone", "07700 900 123"}, {"manOrderID", "ref-77"}, {"xto", "22"},
-                                     {"apmnt", "2026-12-02T10:00:00.000"}});
-        writeOrder(O::Posted, "S3", {{"custEmail", "x@example.org"}, {"apmnt", "2026-12-01T10:00:00.000"}});
+        writeOrder(O::Posted, "S1", {{"custAddr", "Ann Lee\n3 Mill Lane"}, {"supplierRcpt", "RC-1"}, {"apmnt", apmnt(3)}});
+        writeOrder(O::Posted, "S2", {{"custPhone", "07700 900 123"}, {"manOrderID", "ref-77"}, {"xto", "22"}, {"apmnt", apmnt(2)}});
+        writeOrder(O::Posted, "S3", {{"custEmail", "x@example.org"}, {"apmnt", apmnt(1)}});
         SavedOrders saved;
         saved.getPosted();
         const QList<std::tuple<int, QString, QStringList>> cases = {
@@ -163,8 +162,7 @@ private slots:
         SavedOrders saved;
         backup ? saved.getBackup() : saved.getPosted();
         QCOMPARE(QDir(AppContext::stateFolder(state)).entryList(QDir::Files, QDir::Name), kept);
-        QCOMPARE(saved.model(backup ? S::BackupList : S::PostedList)->count(), kept.size());
-        QVERIFY(QFile::exists(pathIn(O::InProgress, "old")));
+        QVERIFY(saved.model(backup ? S::BackupList : S::PostedList)->count() == kept.size() && QFile::exists(pathIn(O::InProgress, "old")));
     }
 
     void durationText()
@@ -178,8 +176,8 @@ private slots:
     {
         AppContext::userSettings()->setValue(QStringLiteral("users"), QStringList{"Bob", "Sue"});
         AppContext::userSettings()->setValue(QStringLiteral("uidList"), QStringList{"21", "22"});
-        const QDateTime when(QDate(2026, 12, 9), QTime(9, 15));
-        writeOrder(O::InProgress, "Q1", {{"confirm", true}, {"apmnt", when.toString(Qt::ISODateWithMs)}, {"apmins", 90},
+        const QDateTime when = QDateTime::fromString(apmnt(9), Qt::ISODateWithMs);
+        writeOrder(O::InProgress, "Q1", {{"confirm", true}, {"apmnt", apmnt(9)}, {"apmins", 90},
                                          {"apType", "Survey"}, {"custAddr", "Ann Lee\n3 Mill Lane"},
                                          {"custPhone", "0113 496 0000"}, {"orderNotes", "Dog\nGate code 12"}});
         SavedOrders saved;

@@ -8,9 +8,7 @@
 #include "orders/fileutils.h"
 #include "testenv.h"
 
-#include <QDir>
 #include <QtTest>
-
 #include <memory>
 
 class CatalogueTest : public QObject
@@ -38,13 +36,11 @@ private slots:
         QTest::ignoreMessage(QtCriticalMsg, "selectWhere. No such column: pattern direction");
         QVERIFY(table.selectWhere({"band"}, {"range", "pattern direction"}, {"Oak", "v"}).isEmpty());
 
-        QCOMPARE(table.lookup("Classic", "band"), QStringLiteral("A")); // first row wins
-        QCOMPARE(table.lookup("oak", "band"), QString());
-        QCOMPARE(table.lookup("Cream", "band"), QString()); // only the first field is a key
+        // first row wins; the key is the first field, in its own case
+        QCOMPARE(table.lookup("Classic", "band") + table.lookup("oak", "band") + table.lookup("Cream", "band"), QStringLiteral("A"));
         QCOMPARE(table.distinctColumn("Range"), (QStringList{"Classic", "Oak"}));
         QCOMPARE(table.distinctWhere("range", "Classic", "band"), (QStringList{"A", "B", "D"}));
-        QCOMPARE(table.cell(2, 2), QStringLiteral("C"));
-        QCOMPARE(table.cell(5, 0) + table.cell(0, 9) + table.cell(-1, 0), QString());
+        QCOMPARE(table.cell(2, 2) + table.cell(5, 0) + table.cell(0, 9) + table.cell(-1, 0), QStringLiteral("C"));
     }
 
     void folderListingAndPaths()
@@ -53,9 +49,9 @@ private slots:
         for (const char *name : {"Acme.csv", "Best Blinds.csv", "notes.txt", "old.csv.bak", "x.csvfile"})
             TestEnv::writeFile(dir.path() + '/' + name, "a,b\n1,2\n");
         QDir().mkpath(dir.path() + "/folder.csv");
-        const QStringList names = Catalogue::csvBaseNames(dir.path());
-        QVERIFY2(names.size() == 2 && names.contains("Acme") && names.contains("Best Blinds"), qPrintable(names.join(',')));
-        QVERIFY(Catalogue::csvBaseNames(dir.path() + "/missing").isEmpty());
+        QStringList names = Catalogue::csvBaseNames(dir.path()) + Catalogue::csvBaseNames(dir.path() + "/missing");
+        names.sort();
+        QCOMPARE(names, (QStringList{"Acme", "Best Blinds"}));
 
         AppContext::catalogueProductsFolder = QStringLiteral("/cat");
         // Substitution is positional: a "%1" in a name is not substituted again.
@@ -73,16 +69,16 @@ private slots:
         const QString table = dir.path() + "/Shutters/Extras/Hinge.csv", ini = dir.path() + "/Shutters/prod.ini";
         TestEnv::writeFile(table, "Extra,Code\nBrass,B1\n");
         TestEnv::writeFile(ini, "[notes]\nHarbour=Six weeks\n");
-        QCOMPARE(CsvTable(table).cell(0, 0), QStringLiteral("Brass"));
-        QCOMPARE(Catalogue::productSettings("Shutters").supplierNotes("Harbour"), QStringLiteral("Six weeks"));
-        QCOMPARE(Catalogue::csvBaseNames(dir.path() + "/Shutters/Extras"), QStringList{"Hinge"});
+        auto state = [&] {
+            return QStringList{CsvTable(table).cell(0, 0), Catalogue::productSettings("Shutters").supplierNotes("Harbour"),
+                               QString::number(Catalogue::csvBaseNames(dir.path() + "/Shutters/Extras").size())};
+        };
+        QCOMPARE(state(), (QStringList{"Brass", "Six weeks", "1"}));
         // rewritten in place: another size
         TestEnv::writeFile(table, "Extra,Code\nChrome,C1\nBrass,B1\n");
         TestEnv::writeFile(ini, "[notes]\nHarbour=Eight weeks\n");
         TestEnv::writeFile(dir.path() + "/Shutters/Extras/Louvre.csv", "Extra\n76mm\n");
-        QCOMPARE(CsvTable(table).cell(0, 0), QStringLiteral("Chrome"));
-        QCOMPARE(Catalogue::productSettings("Shutters").supplierNotes("Harbour"), QStringLiteral("Eight weeks"));
-        QCOMPARE(Catalogue::csvBaseNames(dir.path() + "/Shutters/Extras").size(), 2);
+        QCOMPARE(state(), (QStringList{"Chrome", "Eight weeks", "2"}));
         // the same size and time (a copy that kept both): only an update tells
         const QDateTime time = QDateTime::currentDateTime().addSecs(-60);
         QVERIFY(setModified(table, time));
@@ -129,10 +125,8 @@ private slots:
         AppContext::userSettings()->setValue("swarn_b", "true");
         AppContext::sharedSettings()->setValue("vat_rate", "false");
         const PriceSettings s = PriceSettings::fromSettings(true);
-        QCOMPARE(s.vatFactor(), 1.175);
-        QCOMPARE(s.fabricAllowance, 250.0);
+        QCOMPARE(QList<double>({s.vatFactor(), s.fabricAllowance, s.tradeVatRate}), QList<double>({1.175, 250, 0}));
         QVERIFY(s.shortFabricWarnings);
-        QCOMPARE(s.tradeVatRate, 0.0);
         AppContext::sharedSettings()->setValue("vat_rate", "true");
         QCOMPARE(PriceSettings::fromSettings(true).tradeVatRate, 1.0);
     }
@@ -161,8 +155,7 @@ private slots:
         TestEnv::writeFile(file, "Range,Band,Max Width\n");
         loaded.reset();
         QTest::ignoreMessage(QtCriticalMsg, qPrintable("format error in csv file: " + file));
-        QVERIFY(!BandPrice::checkRange(item, loaded, warnings, settings).matched);
-        QVERIFY(!loaded.has_value());
+        QVERIFY(!BandPrice::checkRange(item, loaded, warnings, settings).matched && !loaded.has_value());
     }
 };
 
