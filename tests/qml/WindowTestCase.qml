@@ -36,6 +36,30 @@ TestCase {
         return found
     }
 
+    function openSettings() {
+        openWindow()
+        child("settingsButton").clicked()
+        compare(window.stateGroup.state, "SettingStateLTA")
+        return window.settingsScreen
+    }
+
+    // a signature drawn on the completion screen's pad by pointer moves
+    function signOn(complete) {
+        complete.signButton.clicked()
+        var pad = complete.signaturePad
+        tryCompare(pad, "opened", true)
+        var canvas = pad.canvas
+        tryCompare(canvas, "available", true)
+        mousePress(canvas, 20, 20)
+        for (var x = 20; x <= 200; x += 20)
+            mouseMove(canvas, x, 20 + (x % 40))
+        mouseRelease(canvas, 200, 40)
+        verify(pad.drawn)
+        wait(50)
+        findChild(pad.contentItem, "signatureOk").clicked()
+        tryCompare(pad, "opened", false)
+    }
+
     function typeInto(field, text) {
         field.text = text
         field.textEdited()

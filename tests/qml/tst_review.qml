@@ -72,22 +72,6 @@ WindowTestCase {
         compare(Number(testTools.readOrder(testTools.ordersFolder() + _myOrder.orderID).fitting), 25)
     }
 
-    function signOn(complete) {
-        complete.signButton.clicked()
-        var pad = complete.signaturePad
-        tryCompare(pad, "opened", true)
-        var canvas = pad.canvas
-        tryCompare(canvas, "available", true)
-        mousePress(canvas, 20, 20)
-        for (var x = 20; x <= 200; x += 20)
-            mouseMove(canvas, x, 20 + (x % 40))
-        mouseRelease(canvas, 200, 40)
-        verify(pad.drawn)
-        wait(50)
-        findChild(pad.contentItem, "signatureOk").clicked()
-        tryCompare(pad, "opened", false)
-    }
-
     function test_completeAndSend() {
         staticSettings.setValue("list1_sl", "Collect from Heldon,Deliver to address")
         iniSettings.setValue("busNames/C123456", "Acme Shutters")

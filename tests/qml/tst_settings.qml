@@ -5,13 +5,17 @@ import QtTest 1.2
 WindowTestCase {
     name: "SettingsRegister"
 
-    // replies of the registration calls, as the controller gives them
+    // replies of the registration and account calls, as the controller gives them
     QtObject {
         id: fakeCloud
         property string registerReply: ""
         property string confirmReply: ""
         property bool confirmRegisters: true
         property int unregistered: 0
+        property var calls: []
+        property string resetReply: ""
+        property bool logsOk: false
+        property string message: ""
         function registerAtLTA(email, number, password, login) { return registerReply }
         function confirmedBusiness(email, number, password) {
             if (confirmRegisters)
@@ -19,9 +23,19 @@ WindowTestCase {
             return confirmReply
         }
         function registerStaff(code) { return "Connected to Acme" }
-        function forgotPassword(email) { return "" }
+        function forgotPassword(email) { calls.push("forgot " + email); return "Sent to " + email }
+        function resetPassword(current, changed, force) { calls.push([current, changed, force].join(" ")); return resetReply }
         function unregister(quit) { ++unregistered }
-        function lastMessage() { return "" }
+        function sendLogs() { return logsOk }
+        function lastMessage() { return message }
+    }
+
+    function openControllerSettings(controller) {
+        registered()
+        staticSettings.setValue("controller", controller)
+        var screen = openSettings()
+        screen.cloud = fakeCloud
+        return screen
     }
 
     function openRegister() {
@@ -111,7 +125,6 @@ WindowTestCase {
         window.dcloudComms = Qt.createQmlObject('import QtQuick 2.15; QtObject { property string syncResult: "Last sync OK"; '
             + 'function syncSettings() { iniSettings.setValue("markup_d", "150") } }', fakeCloud)
         child("settingsButton").clicked()
-        compare(window.stateGroup.state, "SettingStateLTA")
         var screen = window.settingsScreen
         screen.pricesBox.checked = true
         compare(screen.markupField.text, "150")
@@ -161,10 +174,7 @@ WindowTestCase {
     }
 
     function test_staff() {
-        registered()
-        openWindow()
-        child("settingsButton").clicked()
-        var screen = window.settingsScreen
+        var screen = openControllerSettings(true)
         findChild(screen, "staffEdit").clicked()
         var form = screen.staffForm
         verify(form.visible)
@@ -185,5 +195,143 @@ WindowTestCase {
         verify(dialog.error !== "")
         dialog.close()
         compare(form.list.count, before + 1)
+    }
+
+    function test_changePassword() {
+        var screen = openControllerSettings(true)
+        findChild(screen, "changePassword").clicked()
+        var dialog = screen.passwordDialog
+        tryCompare(dialog, "opened", true)
+        dialog.currentField.text = "Old#pass1"
+        dialog.newField.text = "Newpass1"
+        verify(dialog.strong)
+        verify(!dialog.okButton.enabled, "not re-entered")
+        dialog.againField.text = "Newpass1"
+        verify(dialog.okButton.enabled)
+        // a refusal is shown in the dialog, which stays open
+        fakeCloud.calls = []
+        fakeCloud.resetReply = "Incorrect password"
+        dialog.okButton.clicked()
+        compare(dialog.reply, "Incorrect password")
+        verify(dialog.replyIsError && dialog.opened)
+        dialog.forgotButton.clicked()
+        compare(dialog.reply, "Sent to surveyor@example.com")
+        fakeCloud.resetReply = ""
+        dialog.okButton.clicked()
+        tryCompare(dialog, "opened", false)
+        compare(fakeCloud.calls, ["Old#pass1 Newpass1 false", "forgot surveyor@example.com", "Old#pass1 Newpass1 false"])
+    }
+
+    // strength is shown, never enforced: a new account's rule, then a changed one's
+    function test_passwordStrength_data() {
+        return [{tag: "seven, symbol", pwd: "abc12#x", rules: [true, false]},
+                {tag: "eight, upper", pwd: "Abcdef12", rules: [true, true]},
+                {tag: "eight, symbol", pwd: "abcdef1#", rules: [true, false]},
+                {tag: "no digit", pwd: "Abcdefgh", rules: [false, false]},
+                {tag: "no lower", pwd: "ABCDEF12", rules: [false, false]},
+                {tag: "six", pwd: "Ab1#xy", rules: [false, false]},
+                {tag: "seventeen", pwd: "Abcdefgh12345678x", rules: [false, false]}]
+    }
+    function test_passwordStrength(row) {
+        compare([screenTools.accountPasswordStrong(row.pwd), screenTools.changedPasswordStrong(row.pwd)], row.rules)
+    }
+
+    function test_nonController() {
+        var screen = openControllerSettings(false)
+        compare(screen.saveButton.text, "Exit")
+        for (var name of ["accountCombo", "staffNames", "changePassword"])
+            verify(!findChild(screen, name).visible, name)
+        verify(!screen.betaBox.visible)
+    }
+
+    function test_linksBetaAndLogs() {
+        staticSettings.setValue("cuo_b", true)
+        localSettings.setValue("betaCode", "2468")
+        localSettings.setValue("termsurl", "https://terms.example/heldon")
+        var prefix = screenTools.reviewLinkPrefix()
+        iniSettings.setValue("cuo_s", prefix + "old")
+        var screen = openControllerSettings(true)
+        compare(screen.reviewField.text, prefix + "old")
+        // any web page can be tried, nothing else is opened
+        typeInto(screen.reviewField, "https://elsewhere.example/acme-shutters")
+        screen.reviewTest.clicked()
+        typeInto(screen.reviewField, "javascript:alert(document.cookie)//long enough")
+        verify(screen.reviewTest.enabled)
+        screen.reviewTest.clicked()
+        findChild(screen, "termsButton").clicked()
+        findChild(screen, "openLogs").clicked()
+        var opened = testTools.opened()
+        compare(opened.slice(0, 2), ["https://elsewhere.example/acme-shutters", "https://terms.example/heldon"])
+        verify(/^file:\/\/\/.*\/logs\/?$/.test(opened[2]), opened)
+        compare(opened.length, 3)
+        typeInto(screen.reviewField, prefix)
+        verify(!screen.reviewTest.enabled)
+
+        // the beta option needs its code
+        screen.betaBox.checked = true
+        screen.betaBox.toggled()
+        typeInto(screen.betaCodeField, "1357")
+        verify(!screen.betaOn)
+        typeInto(screen.betaCodeField, "2468")
+        verify(screen.betaOn)
+
+        // a failed sending of the logs says why and can be tried again
+        fakeCloud.message = "No logs to send"
+        screen.logsButton.clicked()
+        compare(screen.logsResult.text, "Send logs to Vexa Support failed: No logs to send")
+        verify(screen.logsButton.enabled)
+        fakeCloud.logsOk = true
+        screen.logsButton.clicked()
+        compare(screen.logsResult.text, "Logs sent OK")
+        verify(!screen.logsButton.enabled)
+
+        // a link elsewhere is not stored
+        typeInto(screen.reviewField, "https://elsewhere.example/acme-shutters")
+        screen.saveButton.clicked()
+        compare(window.stateGroup.state, "Home")
+        compare(String(iniSettings.value("cuo_s")), prefix + "old")
+        compare(staticSettings.value("stilesOnlyOpt_b"), true)
+
+        child("settingsButton").clicked()
+        screen = window.settingsScreen
+        verify(screen.betaBox.checked && screen.betaOn)
+        typeInto(screen.reviewField, prefix + "acme-shutters")
+        screen.betaBox.checked = false
+        screen.betaBox.toggled()
+        screen.saveButton.clicked()
+        compare(String(iniSettings.value("cuo_s")), prefix + "acme-shutters")
+        compare(staticSettings.value("stilesOnlyOpt_b"), false)
+        staticSettings.remove("cuo_b")
+    }
+
+    function test_typedCustomerNumbers() {
+        staticSettings.setValue("currSuppAccnt", "C123456")
+        iniSettings.setValue("suppAccnts_sl", ["C123456"])
+        localSettings.remove("multCustNums_b")
+        var screen = openControllerSettings(true)
+        var combo = screen.accountCombo
+        verify(!combo.editable)
+        testTools.keyClick(window, Qt.Key_Asterisk, Qt.ControlModifier)
+        tryCompare(screen.message, "opened", true)
+        compare(screen.message.text, "Test mode enabled")
+        screen.message.close()
+        verify(combo.editable)
+        compare(localSettings.value("multCustNums_b"), true)
+        for (var bad of ["C12345", "X1234567", "M123456", "c123456"]) {
+            combo.editText = bad
+            verify(!combo.contentItem.acceptableInput, bad)
+        }
+        combo.editText = "C654321"
+        verify(combo.contentItem.acceptableInput)
+        // addresses that cannot be fetched keep the old account
+        combo.accepted()
+        verify(screen.accountError !== "")
+        compare(combo.currentText, "C123456")
+        compare(String(staticSettings.value("currSuppAccnt")), "C123456")
+        testTools.keyClick(window, Qt.Key_Asterisk, Qt.ControlModifier)
+        tryCompare(screen.message, "opened", true)
+        compare(screen.message.text, "Test mode disabled")
+        screen.message.close()
+        verify(!combo.editable)
     }
 }
