@@ -90,6 +90,7 @@ Item {
         prefixField.text = String(staticSettings.value("ordpre", ""))
         numberField.text = String(staticSettings.value("ordnum", ""))
         suffixField.text = String(staticSettings.value("orderpost", ""))
+        numberingButton.checked = (prefixField.text + numberField.text + suffixField.text) !== ""
         backupBox.checked = isTrue(staticSettings.value("back_b", false), false)
         pricesBox.checked = isTrue(staticSettings.value("showPrices_b", false), false)
         detailsBox.checked = isTrue(staticSettings.value("revDet_b", true), true)
@@ -302,9 +303,11 @@ Item {
                     }
                 }
                 RowLayout {
-                    visible: controller && betaBox.checked
+                    visible: controller
                     TextField {
                         id: betaCodeField
+                        // an option already on shows only its tick
+                        visible: betaBox.checked && !(betaOn && text === "")
                         placeholderText: "code"
                         Layout.preferredWidth: 110
                         echoMode: TextInput.Password
@@ -313,89 +316,104 @@ Item {
                     Label { text: Style.iconTick; font.family: Style.iconFont; font.pixelSize: 18; color: "green"; visible: betaOn }
                 }
                 Item { width: 1; visible: controller }
-                FieldLabel { text: "Order numbering" }
+                Button {
+                    id: numberingButton
+                    objectName: "numberingButton"
+                    text: "Set my own order numbering..."
+                    checkable: true
+                }
+                // the frame toggles inside a cell the grid always keeps
                 RowLayout {
-                    TextField { id: prefixField; Layout.preferredWidth: 110; maximumLength: 8; placeholderText: "prefix" }
-                    TextField { id: numberField; Layout.preferredWidth: 130; maximumLength: 12; placeholderText: "next number"; validator: RegularExpressionValidator { regularExpression: /[0-9]{0,12}/ } }
-                    TextField { id: suffixField; Layout.preferredWidth: 110; maximumLength: 8; placeholderText: "suffix" }
+                    RowLayout {
+                        visible: numberingButton.checked
+                        TextField { id: prefixField; Layout.preferredWidth: 110; maximumLength: 8; placeholderText: "prefix" }
+                        TextField { id: numberField; Layout.preferredWidth: 130; maximumLength: 12; placeholderText: "next number"; validator: RegularExpressionValidator { regularExpression: /[0-9]{0,12}/ } }
+                        TextField { id: suffixField; Layout.preferredWidth: 110; maximumLength: 8; placeholderText: "suffix" }
+                    }
                 }
-                HelpButton { helpText: "Local order reference numbers will start from this value on this device." }
+                HelpButton { helpText: "Local order reference numbers will start from this value on this device.\nThe number goes up by one for each new order;\nthe prefix and suffix are added around it." }
             }
-            CheckBox { id: backupBox; text: "Show backup of orders on the View Orders Screen." }
-            CheckBox {
-                id: pricesBox
-                objectName: "pricesBox"
-                text: "Show prices (only to be used as a guide to pricing)"
-                onToggled: if (!checked) detailsBox.checked = false
-            }
-            CheckBox { id: detailsBox; text: "Default to show details on Review screen." }
-            GridLayout {
-                columns: 2
-                visible: pricesBox.checked
-                FieldLabel { text: "Trade to Retail Markup %" }
-                TextField {
-                    id: markupField
-                    objectName: "markupField"
-                    validator: DoubleValidator { bottom: 0; top: 900; decimals: 2; notation: DoubleValidator.StandardNotation }
-                    color: inRange(text, 0, 900) ? "black" : "red"
+            Flow {
+                Layout.fillWidth: true
+                spacing: 30
+                ColumnLayout {
+                    CheckBox { id: backupBox; text: "Show backup of orders on the View Orders Screen." }
+                    CheckBox {
+                        id: pricesBox
+                        objectName: "pricesBox"
+                        text: "Show prices (only to be used as a guide to pricing)"
+                        onToggled: if (!checked) detailsBox.checked = false
+                    }
+                    CheckBox { id: detailsBox; text: "Default to show details on Review screen." }
+                    GridLayout {
+                        columns: 2
+                        visible: pricesBox.checked
+                        FieldLabel { text: "Trade to Retail Markup %" }
+                        TextField {
+                            id: markupField
+                            objectName: "markupField"
+                            validator: DoubleValidator { bottom: 0; top: 900; decimals: 2; notation: DoubleValidator.StandardNotation }
+                            color: inRange(text, 0, 900) ? "black" : "red"
+                        }
+                        FieldLabel { text: "Trade discount  %" }
+                        TextField {
+                            id: tradeDiscField
+                            validator: DoubleValidator { bottom: 0; top: 90; decimals: 2; notation: DoubleValidator.StandardNotation }
+                        }
+                        FieldLabel { text: "VAT Registered" }
+                        ComboBox { id: vatCombo; model: ["Yes", "No"] }
+                        CheckBox { id: extrasBox; text: "Include extras prices"; Layout.columnSpan: 2 }
+                        CheckBox { id: marginsBox; text: "Show price margins"; Layout.columnSpan: 2 }
+                    }
                 }
-                FieldLabel { text: "Trade discount  %" }
-                TextField {
-                    id: tradeDiscField
-                    validator: DoubleValidator { bottom: 0; top: 90; decimals: 2; notation: DoubleValidator.StandardNotation }
-                }
-                FieldLabel { text: "VAT Registered" }
-                ComboBox { id: vatCombo; model: ["Yes", "No"] }
-                CheckBox { id: extrasBox; text: "Include extras prices"; Layout.columnSpan: 2 }
-                CheckBox { id: marginsBox; text: "Show price margins"; Layout.columnSpan: 2 }
-            }
-            GridLayout {
-                columns: 2
-                FieldLabel { text: title + " Version" }
-                Label { text: lta_version }
-                FieldLabel { text: "Lattica Account:" }
-                RowLayout {
-                    Label { text: String(staticSettings.value("regem_s", "")) }
+                ColumnLayout {
+                    GridLayout {
+                        columns: 2
+                        FieldLabel { text: title + " Version" }
+                        Label { text: lta_version }
+                        FieldLabel { text: "Lattica Account:" }
+                        Label { text: String(staticSettings.value("regem_s", "")) }
+                        FieldLabel { text: "Last Product Data Update" }
+                        Label { text: String(staticSettings.value("V3VexaData", "")).substring(0, 22) }
+                        FieldLabel { text: "Last Config Update" }
+                        Label { text: String(staticSettings.value("VexaCfg", "")).substring(0, 22) }
+                        FieldLabel { text: "Network:" }
+                        Label { text: mainWindow.dcloudComms ? String(mainWindow.dcloudComms.syncResult) : "" }
+                    }
                     Button {
                         objectName: "changePassword"
                         visible: controller
                         text: "Change admin password..."
                         onClicked: passwordDialog.open()
                     }
+                    RowLayout {
+                        Button {
+                            objectName: "termsButton"
+                            text: "Purchasing Terms and Conditions..."
+                            font.italic: true
+                            flat: true
+                            onClicked: screenTools.openUrl(screenTools.termsUrl())
+                        }
+                        Button {
+                            objectName: "openLogs"
+                            // a folder to open exists only on a desktop
+                            visible: Style.desktop
+                            text: "Open logs folder..."
+                            font.italic: true
+                            flat: true
+                            onClicked: _myOrder.openLogs()
+                        }
+                    }
+                    RowLayout {
+                        Button { text: "Log out of Lattica..."; onClicked: logoutConfirm.open() }
+                        Button { text: "Close the app"; onClicked: exitApp() }
+                    }
+                    RowLayout {
+                        visible: isTrue(staticSettings.value("logs_b", true), true)
+                        Button { id: logsButton; text: "Send diagnostic logs if requested by Support"; onClicked: sendLogs() }
+                        Label { id: logsResult; color: text === "Logs sent OK" ? "black" : "red"; wrapMode: Text.Wrap; Layout.maximumWidth: 400 }
+                    }
                 }
-                FieldLabel { text: "Last Product Data Update" }
-                Label { text: String(staticSettings.value("V3VexaData", "")).substring(0, 22) }
-                FieldLabel { text: "Last Config Update" }
-                Label { text: String(staticSettings.value("VexaCfg", "")).substring(0, 22) }
-                FieldLabel { text: "Network:" }
-                Label { text: mainWindow.dcloudComms ? String(mainWindow.dcloudComms.syncResult) : "" }
-            }
-            RowLayout {
-                Button {
-                    objectName: "termsButton"
-                    text: "Purchasing Terms and Conditions..."
-                    font.italic: true
-                    flat: true
-                    onClicked: screenTools.openUrl(screenTools.termsUrl())
-                }
-                Button {
-                    objectName: "openLogs"
-                    // a folder to open exists only on a desktop
-                    visible: Style.desktop
-                    text: "Open logs folder..."
-                    font.italic: true
-                    flat: true
-                    onClicked: _myOrder.openLogs()
-                }
-            }
-            RowLayout {
-                Button { text: "Log out of Lattica..."; onClicked: logoutConfirm.open() }
-                Button { text: "Close the app"; onClicked: exitApp() }
-            }
-            RowLayout {
-                visible: isTrue(staticSettings.value("logs_b", true), true)
-                Button { id: logsButton; text: "Send diagnostic logs if requested by Support"; onClicked: sendLogs() }
-                Label { id: logsResult; color: text === "Logs sent OK" ? "black" : "red"; wrapMode: Text.Wrap; Layout.maximumWidth: 400 }
             }
             Label { objectName: "settingsError"; text: errorText; color: "red"; visible: text !== "" }
         }
