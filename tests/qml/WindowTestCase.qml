@@ -36,6 +36,16 @@ TestCase {
         return found
     }
 
+    // the sample order saved among the orders and opened (in a new window when none is open)
+    function openSample() {
+        var sample = testTools.readOrder(testTools.sourcePath("data/sample-order.json"))
+        verify(testTools.writeOrder(testTools.ordersFolder() + sample.orderID, sample))
+        if (!window)
+            openWindow()
+        verify(_myOrder.loadOrder(sample.orderID, 0, false))
+        return sample
+    }
+
     function openSettings() {
         openWindow()
         child("settingsButton").clicked()

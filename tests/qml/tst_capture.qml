@@ -195,10 +195,7 @@ WindowTestCase {
     function test_frameAndBuildoutRules() {
         // the sample order's items carry the sample catalogue's option groups
         registered()
-        var sample = testTools.readOrder(testTools.sourcePath("data/sample-order.json"))
-        verify(testTools.writeOrder(testTools.ordersFolder() + sample.orderID, sample))
-        openWindow()
-        verify(_myOrder.loadOrder(sample.orderID, 0, false))
+        openSample()
         window.stateGroup.state = "Capture"
         var capture = window.captureScreen
         capture.selectRoom("Kitchen")

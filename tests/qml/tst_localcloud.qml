@@ -61,29 +61,78 @@ WindowTestCase {
         settings.saveButton.clicked()
         compare(window.stateGroup.state, "Home")
 
-        // an order completed on screen, posted for real
-        var sample = testTools.readOrder(testTools.sourcePath("data/sample-order.json"))
-        verify(testTools.writeOrder(testTools.ordersFolder() + sample.orderID, sample))
-        verify(_myOrder.loadOrder(sample.orderID, 0, false))
+        // an order completed on screen; its signature shows again when reopened
+        var id = openSample().orderID
         _myOrder.confirmed = true
         window.goTo("Review")
         window.goTo("Complete")
+        compare(window.completeScreen.warningText, "")
+        verify(!window.completeScreen.businessCombo.visible, "one business: no choice")
+        compare(window.completeScreen.businessCombo.currentText, demo.business)
+        signOn(window.completeScreen)
+        verify(_myOrder.signature.indexOf("data:image/png;base64,") === 0)
+        window.goTo("Home")
+        verify(_myOrder.loadOrder(id, 0, false))
+        window.goTo("Review")
+        window.goTo("Complete")
         var complete = window.completeScreen
-        compare(complete.businessCombo.currentText, demo.business)
-        signOn(complete)
+        verify(findChild(complete, "signatureImage").visible)
+
+        // collection hides the address and drops it
         complete.sendChoice.checked = true
+        verify(!complete.okButton.enabled, "no delivery option chosen yet")
+        complete.deliveryCombo.currentIndex = 1
+        complete.deliveryCombo.activated(1)
+        verify(!complete.addressCombo.visible)
+        verify(complete.okButton.enabled)
         complete.deliveryCombo.currentIndex = 2
         complete.deliveryCombo.activated(2)
-        verify(complete.okButton.enabled)
+        verify(complete.addressCombo.visible)
+        compare(_myOrder.properties.delAddr, complete.addressCombo.currentText)
+
+        // a one-off address: the dialog's own rules decide
+        complete.dropBox.checked = true
+        complete.dropBox.toggled()
+        var dialog = complete.dropDialog
+        tryCompare(dialog, "opened", true)
+        dialog.nameField.text = "Bob Lee"
+        typeInto(dialog.postcodeField, "mk9 3qa")
+        compare(dialog.postcodeField.text, "MK9 3QA")
+        typeInto(dialog.phoneField, "07700 90012")
+        verify(!dialog.valid, "ten digits")
+        typeInto(dialog.phoneField, "07700 900123")
+        compare(dialog.phoneField.text, "07700900123")
+        verify(dialog.valid)
+        dialog.accept()
+        tryCompare(dialog, "visible", false)
+        verify(complete.dropUsed, "a short but complete address is in use")
+        compare(_myOrder.properties.da_used, true)
+
+        // a failed save keeps the screen and the order
+        var queued = testTools.ordersFolder() + "post/" + id
+        complete.okButton.clicked()
+        tryCompare(complete.confirm, "opened", true)
+        verify(testTools.blockPath(queued))
+        complete.confirm.accept()
+        compare(window.stateGroup.state, "Complete")
+        compare(_myOrder.orderID, id)
+        tryCompare(complete.message, "opened", true)
+        complete.message.close()
+        verify(testTools.remove(queued))
+
+        // sent: queued, posted for real, listed as sent
         complete.okButton.clicked()
         tryCompare(complete.confirm, "opened", true)
         complete.confirm.accept()
         compare(window.stateGroup.state, "SavedOrders")
+        compare(_myOrder.orderID, "")
         var list = window.ordersScreen
         tryCompare(list, "isPosting", false, 60000)
         compare(list.resultText, "")
         tryCompare(list.columnView(4), "count", 1)
         compare(list.columnView(3).count, 0)
-        verify(testTools.exists(testTools.ordersFolder() + "posted/" + sample.orderID))
+        var posted = testTools.readOrder(testTools.ordersFolder() + "posted/" + id)
+        verify(String(posted.sig).indexOf("data:image/png;base64,") === 0)
+        verify(!posted.toCust)
     }
 }

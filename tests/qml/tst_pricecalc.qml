@@ -9,10 +9,7 @@ WindowTestCase {
     function openCalc(tableless) {
         registered()
         staticSettings.setValue("showPrices_b", true)
-        var sample = testTools.readOrder(testTools.sourcePath("data/sample-order.json"))
-        verify(testTools.writeOrder(testTools.ordersFolder() + sample.orderID, sample))
-        openWindow()
-        verify(_myOrder.loadOrder(sample.orderID, 0, false))
+        openSample()
         window.goTo("Capture")
         var capture = window.captureScreen
         capture.selectRoom("Kitchen")

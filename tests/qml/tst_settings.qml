@@ -222,18 +222,12 @@ WindowTestCase {
         compare(fakeCloud.calls, ["Old#pass1 Newpass1 false", "forgot surveyor@example.com", "Old#pass1 Newpass1 false"])
     }
 
-    // strength is shown, never enforced: a new account's rule, then a changed one's
-    function test_passwordStrength_data() {
-        return [{tag: "seven, symbol", pwd: "abc12#x", rules: [true, false]},
-                {tag: "eight, upper", pwd: "Abcdef12", rules: [true, true]},
-                {tag: "eight, symbol", pwd: "abcdef1#", rules: [true, false]},
-                {tag: "no digit", pwd: "Abcdefgh", rules: [false, false]},
-                {tag: "no lower", pwd: "ABCDEF12", rules: [false, false]},
-                {tag: "six", pwd: "Ab1#xy", rules: [false, false]},
-                {tag: "seventeen", pwd: "Abcdefgh12345678x", rules: [false, false]}]
-    }
-    function test_passwordStrength(row) {
-        compare([screenTools.accountPasswordStrong(row.pwd), screenTools.changedPasswordStrong(row.pwd)], row.rules)
+    // strength is shown, never enforced: [a new account's rule, a changed password's]
+    function test_passwordStrength() {
+        var rows = {"abc12#x": [true, false], "Abcdef12": [true, true], "abcdef1#": [true, false], "Abcdefgh": [false, false],
+                    "ABCDEF12": [false, false], "Ab1#xy": [false, false], "Abcdefgh12345678x": [false, false]}
+        for (var pwd in rows)
+            compare([screenTools.accountPasswordStrong(pwd), screenTools.changedPasswordStrong(pwd)], rows[pwd], pwd)
     }
 
     function test_nonController() {
@@ -270,20 +264,19 @@ WindowTestCase {
         // the beta option needs its code
         screen.betaBox.checked = true
         screen.betaBox.toggled()
-        typeInto(screen.betaCodeField, "1357")
-        verify(!screen.betaOn)
-        typeInto(screen.betaCodeField, "2468")
-        verify(screen.betaOn)
+        for (var code of ["1357", "2468"]) {
+            typeInto(screen.betaCodeField, code)
+            compare(screen.betaOn, code === "2468")
+        }
 
         // a failed sending of the logs says why and can be tried again
         fakeCloud.message = "No logs to send"
-        screen.logsButton.clicked()
-        compare(screen.logsResult.text, "Send logs to Vexa Support failed: No logs to send")
-        verify(screen.logsButton.enabled)
-        fakeCloud.logsOk = true
-        screen.logsButton.clicked()
-        compare(screen.logsResult.text, "Logs sent OK")
-        verify(!screen.logsButton.enabled)
+        for (var ok of [false, true]) {
+            fakeCloud.logsOk = ok
+            screen.logsButton.clicked()
+            compare(screen.logsResult.text, ok ? "Logs sent OK" : "Send logs to Vexa Support failed: No logs to send")
+            compare(screen.logsButton.enabled, !ok)
+        }
 
         // a link elsewhere is not stored
         typeInto(screen.reviewField, "https://elsewhere.example/acme-shutters")
@@ -310,13 +303,16 @@ WindowTestCase {
         localSettings.remove("multCustNums_b")
         var screen = openControllerSettings(true)
         var combo = screen.accountCombo
+        function toggle(on) {
+            testTools.keyClick(window, Qt.Key_Asterisk, Qt.ControlModifier)
+            tryCompare(screen.message, "opened", true)
+            compare(screen.message.text, on ? "Test mode enabled" : "Test mode disabled")
+            screen.message.close()
+            compare(combo.editable, on)
+            compare(localSettings.value("multCustNums_b"), on)
+        }
         verify(!combo.editable)
-        testTools.keyClick(window, Qt.Key_Asterisk, Qt.ControlModifier)
-        tryCompare(screen.message, "opened", true)
-        compare(screen.message.text, "Test mode enabled")
-        screen.message.close()
-        verify(combo.editable)
-        compare(localSettings.value("multCustNums_b"), true)
+        toggle(true)
         for (var bad of ["C12345", "X1234567", "M123456", "c123456"]) {
             combo.editText = bad
             verify(!combo.contentItem.acceptableInput, bad)
@@ -328,10 +324,6 @@ WindowTestCase {
         verify(screen.accountError !== "")
         compare(combo.currentText, "C123456")
         compare(String(staticSettings.value("currSuppAccnt")), "C123456")
-        testTools.keyClick(window, Qt.Key_Asterisk, Qt.ControlModifier)
-        tryCompare(screen.message, "opened", true)
-        compare(screen.message.text, "Test mode disabled")
-        screen.message.close()
-        verify(!combo.editable)
+        toggle(false)
     }
 }
