@@ -27,6 +27,11 @@ QString LocalCloud::start()
     }
     if (m_stack.isEmpty())
         return QStringLiteral("the local cloud did not start");
+    return pointSettings();
+}
+
+QString LocalCloud::pointSettings()
+{
     QString error;
     const QByteArray block = CloudCredentials::seal(m_stack["keyId"].toString().toLatin1(),
                                                     m_stack["secret"].toString().toLatin1(),

@@ -14,6 +14,8 @@ public:
     ~LocalCloud() { stop(); }
     // Empty on success, else why it did not start.
     QString start();
+    // Points the user settings at it again (start does it first).
+    QString pointSettings();
     void stop();
     // What stack.py announced: ports, folders and "demo" (the account).
     QJsonObject stack() const { return m_stack; }

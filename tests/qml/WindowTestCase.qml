@@ -22,6 +22,9 @@ TestCase {
         staticSettings.remove("imp")
     }
 
+    // every test starts on a registered device
+    function init() { registered() }
+
     function openWindow() {
         compare(mainComponent.status, Component.Ready, mainComponent.errorString())
         window = mainComponent.createObject(null)

@@ -11,7 +11,6 @@ WindowTestCase {
     }
 
     function openForm() {
-        registered()
         staticSettings.setValue("controller", true)
         staticSettings.setValue("currSuppAccnt", account)
         staticSettings.setValue("busItems/" + account + "/a1", "Main Depot|Acme Blinds|1 High St|LS1 1AA|GB|L100")
@@ -82,7 +81,6 @@ WindowTestCase {
 
     // an account without addresses fetches them on opening; a failure is said in red
     function test_fetchOnOpening() {
-        registered()
         staticSettings.setValue("controller", true)
         var screen = openSettings()
         var form = screen.businessForm

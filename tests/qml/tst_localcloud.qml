@@ -7,14 +7,9 @@ import QtTest 1.2
 // in the sent list.
 WindowTestCase {
     name: "LocalCloud"
-    property var demo: null
-
-    function initTestCase() {
-        demo = testTools.startCloud().demo
-        verify(demo !== undefined, "the local cloud did not start")
-    }
-
     function test_registerRefreshAndSend() {
+        var demo = testTools.startCloud().demo
+        verify(demo !== undefined, "the local cloud did not start")
         // a device signed out: nothing left of the other tests' settings
         vexaData.unregister(false)
         openWindow()
@@ -98,11 +93,11 @@ WindowTestCase {
         dialog.nameField.text = "Bob Lee"
         typeInto(dialog.postcodeField, "mk9 3qa")
         compare(dialog.postcodeField.text, "MK9 3QA")
-        typeInto(dialog.phoneField, "07700 90012")
-        verify(!dialog.valid, "ten digits")
-        typeInto(dialog.phoneField, "07700 900123")
+        for (var phone of ["07700 90012", "07700 900123"]) {
+            typeInto(dialog.phoneField, phone)
+            compare(dialog.valid, phone.length === 12, "ten digits are too few")
+        }
         compare(dialog.phoneField.text, "07700900123")
-        verify(dialog.valid)
         dialog.accept()
         tryCompare(dialog, "visible", false)
         verify(complete.dropUsed, "a short but complete address is in use")

@@ -6,7 +6,6 @@ WindowTestCase {
     name: "ReviewComplete"
 
     function openPriced(prices) {
-        registered()
         staticSettings.setValue("showPrices_b", prices)
         staticSettings.setValue("margins_b", prices)
         staticSettings.setValue("revDet_b", true)

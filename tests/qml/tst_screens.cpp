@@ -112,15 +112,15 @@ public:
     {
         if (!m_cloud) {
             m_cloud = std::make_unique<LocalCloud>();
-            const QString error = m_cloud->start();
-            if (!error.isEmpty()) {
-                qWarning("%s", qPrintable(error));
+            if (!m_cloud->start().isEmpty()) {
                 m_cloud.reset();
                 return {};
             }
             m_controller = std::make_unique<Controller>(m_order);
             m_engine->rootContext()->setContextProperty(QStringLiteral("vexaData"), &m_controller->cloud);
             m_engine->rootContext()->setContextProperty(QStringLiteral("cloudComms"), &m_controller->cloud);
+        } else if (!m_cloud->pointSettings().isEmpty()) {
+            return {};
         }
         return m_cloud->stack().toVariantMap();
     }
