@@ -7,6 +7,7 @@ import QtTest 1.2
 // in the sent list.
 WindowTestCase {
     name: "LocalCloud"
+
     function test_registerRefreshAndSend() {
         var demo = testTools.startCloud().demo
         verify(demo !== undefined, "the local cloud did not start")
