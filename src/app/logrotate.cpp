@@ -2,11 +2,10 @@
 
 #include "appcontext.h"
 #include "appsettings.h"
+#include "externalopen.h"
 
 #include <QDateTime>
 #include <QDebug>
-#include <QDesktopServices>
-#include <QDir>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QUrl>
@@ -102,5 +101,5 @@ void installLogHandler(LogRotate *log)
 
 bool openLogsFolder(const QString &folder)
 {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::toNativeSeparators(folder)));
+    return openExternally(QUrl::fromLocalFile(folder));
 }

@@ -2,11 +2,17 @@
 
 #include "app/appcontext.h"
 #include "app/appsettings.h"
+#include "app/externalopen.h"
+#include "app/settingsinput.h"
+#include "business/businesslookup.h"
 #include "models/comboboxmodel.h"
 #include "pricing/panellayout.h"
 
 namespace {
 const QString roomsKey = QStringLiteral("rms_sl");
+#ifndef LTA_BETA_CODE
+#define LTA_BETA_CODE "4719"
+#endif
 }
 
 ScreenTools::ScreenTools(ComboBoxModel *roomNames, QObject *parent)
@@ -86,4 +92,45 @@ bool ScreenTools::addRoomName(const QString &name)
 QString ScreenTools::lastFileError() const
 {
     return AppContext::lastFileError;
+}
+
+bool ScreenTools::customerNumberValid(const QString &number) const
+{
+    return isAccountNumber(number);
+}
+
+bool ScreenTools::accountPasswordStrong(const QString &password) const
+{
+    return SettingsInput::strongPassword(password, SettingsInput::PasswordRule::NewAccount);
+}
+
+bool ScreenTools::changedPasswordStrong(const QString &password) const
+{
+    return SettingsInput::strongPassword(password, SettingsInput::PasswordRule::Change);
+}
+
+QString ScreenTools::reviewLinkPrefix() const
+{
+    return AppContext::setting(QStringLiteral("cuo_pre"), QStringLiteral("https://www.trustpilot.com/review/")).toString();
+}
+
+bool ScreenTools::reviewLinkAccepted(const QString &link) const
+{
+    return SettingsInput::reviewLinkAccepted(link, reviewLinkPrefix());
+}
+
+bool ScreenTools::betaCodeAccepted(const QString &typed) const
+{
+    return SettingsInput::betaCodeAccepted(typed,
+                                           AppContext::setting(QStringLiteral("betaCode"), QStringLiteral(LTA_BETA_CODE)).toString());
+}
+
+QString ScreenTools::termsUrl() const
+{
+    return AppContext::setting(QStringLiteral("termsurl"), QStringLiteral("https://lattica.app/terms")).toString();
+}
+
+bool ScreenTools::openUrl(const QString &url) const
+{
+    return SettingsInput::isWebPage(url) && openExternally(QUrl(url, QUrl::StrictMode));
 }

@@ -31,6 +31,20 @@ public:
     // Why the last order file operation failed (empty after a success).
     Q_INVOKABLE QString lastFileError() const;
 
+    // The settings and registration screens' rules (see settingsinput.h).
+    Q_INVOKABLE bool customerNumberValid(const QString &number) const;
+    Q_INVOKABLE bool accountPasswordStrong(const QString &password) const;
+    Q_INVOKABLE bool changedPasswordStrong(const QString &password) const;
+    // "cuo_pre": what a review link must begin with.
+    Q_INVOKABLE QString reviewLinkPrefix() const;
+    Q_INVOKABLE bool reviewLinkAccepted(const QString &link) const;
+    // Against "betaCode", whose default is fixed at build.
+    Q_INVOKABLE bool betaCodeAccepted(const QString &typed) const;
+    // "termsurl": the supplier's purchasing terms.
+    Q_INVOKABLE QString termsUrl() const;
+    // Opens a web page in the desktop's browser; false for anything else.
+    Q_INVOKABLE bool openUrl(const QString &url) const;
+
 private:
     ComboBoxModel *m_roomNames;
 };

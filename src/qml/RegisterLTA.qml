@@ -35,11 +35,9 @@ Item {
     property alias companyQuestion: companyQuestion
     property alias resultBox: resultBox
 
-    readonly property bool numberValid: /^(C[0-9]{6}|M[0-9]{7})$/.test(numberField.text)
+    readonly property bool numberValid: screenTools.customerNumberValid(numberField.text)
     readonly property bool emailValid: Style.emailRe.test(emailField.text)
-    function strongPassword(p) {
-        return p.length >= 7 && p.length <= 16 && /[0-9]/.test(p) && /[a-z]/.test(p) && /[^a-z0-9]/.test(p)
-    }
+    function strongPassword(p) { return screenTools.accountPasswordStrong(p) }
 
     function back() {
         passwordField.text = ""

@@ -15,12 +15,21 @@ Item {
     signal rejected()
     signal exitApp()
 
+    // the registration calls; a test may put its own object here
+    property var cloud: vexaData
     readonly property string title: Style.apptitle
     readonly property bool controller: staticSettings.value("controller", true) === true
                                        || String(staticSettings.value("controller", true)) === "true"
     readonly property int daysMin: 60
     readonly property int daysMax: 365
     property string errorText: ""
+    property string accountError: ""
+    // typing new customer numbers into the account combo ("multCustNums_b")
+    property bool typingNumbers: false
+    // the beta option, on once its code has been typed
+    property bool betaOn: false
+    readonly property bool reviewShown: controller && isTrue(staticSettings.value("cuo_b", false), false)
+    readonly property string reviewPrefix: screenTools.reviewLinkPrefix()
 
     property alias accountCombo: accountCombo
     property alias deliveryNames: deliveryNames
@@ -40,6 +49,13 @@ Item {
     property alias marginsBox: marginsBox
     property alias saveButton: saveButton
     property alias message: message
+    property alias reviewField: reviewField
+    property alias reviewTest: reviewTest
+    property alias betaBox: betaBox
+    property alias betaCodeField: betaCodeField
+    property alias passwordDialog: passwordDialog
+    property alias logsButton: logsButton
+    property alias logsResult: logsResult
 
     BusinessManager { id: business }
     StaffManager { id: staffManager }
@@ -74,6 +90,7 @@ Item {
         prefixField.text = String(staticSettings.value("ordpre", ""))
         numberField.text = String(staticSettings.value("ordnum", ""))
         suffixField.text = String(staticSettings.value("orderpost", ""))
+        numberingButton.checked = (prefixField.text + numberField.text + suffixField.text) !== ""
         backupBox.checked = isTrue(staticSettings.value("back_b", false), false)
         pricesBox.checked = isTrue(staticSettings.value("showPrices_b", false), false)
         detailsBox.checked = isTrue(staticSettings.value("revDet_b", true), true)
@@ -82,6 +99,11 @@ Item {
         vatCombo.currentIndex = Number(iniSettings.value("vat_rate", 20)) !== 0 ? 0 : 1
         extrasBox.checked = isTrue(staticSettings.value("incExtras_b", true), true)
         marginsBox.checked = isTrue(staticSettings.value("margins_b", true), true)
+        typingNumbers = isTrue(localSettings.value("multCustNums_b", false), false)
+        reviewField.text = String(iniSettings.value("cuo_s", ""))
+        betaOn = isTrue(staticSettings.value("stilesOnlyOpt_b", false), false)
+        betaBox.checked = betaOn
+        betaCodeField.text = ""
         deliveryNames.forceActiveFocus()
     }
 
@@ -105,6 +127,12 @@ Item {
         }
         if (controller && emailConfField.text !== "")
             staticSettings.setValue("emailconf_s", emailConfField.text)
+        if (reviewShown && reviewField.text === "")
+            iniSettings.remove("cuo_s")
+        else if (reviewShown && screenTools.reviewLinkAccepted(reviewField.text))
+            iniSettings.setValue("cuo_s", reviewField.text)
+        if (controller)
+            staticSettings.setValue("stilesOnlyOpt_b", betaBox.checked && betaOn)
         staticSettings.setValue("ordpre", prefixField.text)
         staticSettings.setValue("ordnum", numberField.text)
         staticSettings.setValue("orderpost", suffixField.text)
@@ -117,6 +145,32 @@ Item {
         screenTools.loadRoomNames()
         accepted()
         return true
+    }
+    // A typed customer number: its addresses are fetched first, and only
+    // then does it become the current account.
+    function addAccount(number) {
+        if (!business.fetchAccountAddresses(number)) {
+            accountError = business.error
+            return false
+        }
+        accountError = ""
+        if (number.charAt(0) !== "M")
+            business.setSuppAccnt(number)
+        fill()
+        return true
+    }
+    function toggleTyping() {
+        typingNumbers = !typingNumbers
+        localSettings.setValue("multCustNums_b", typingNumbers)
+        message.show(typingNumbers ? "Test mode enabled" : "Test mode disabled", false)
+    }
+    function sendLogs() {
+        if (cloud.sendLogs()) {
+            logsResult.text = "Logs sent OK"
+            logsButton.enabled = false
+        } else {
+            logsResult.text = "Send logs to Vexa Support failed: " + String(cloud.lastMessage())
+        }
     }
     function refuse(text) {
         errorText = text
@@ -151,14 +205,28 @@ Item {
                 columns: 3
                 Layout.fillWidth: true
                 FieldLabel { text: Style.adminco + " Customer Num"; visible: controller }
-                ComboBox {
-                    id: accountCombo
+                ColumnLayout {
                     visible: controller
-                    Layout.preferredWidth: 220
-                    onActivated: {
-                        business.setSuppAccnt(currentText)
-                        fill()
+                    ComboBox {
+                        id: accountCombo
+                        objectName: "accountCombo"
+                        Layout.preferredWidth: 220
+                        editable: typingNumbers
+                        validator: RegularExpressionValidator { regularExpression: /C[0-9]{6}|M[0-9]{7}/ }
+                        onActivated: {
+                            business.setSuppAccnt(currentText)
+                            fill()
+                        }
+                        onAccepted: {
+                            if (find(editText) >= 0) {
+                                business.setSuppAccnt(editText)
+                                fill()
+                            } else {
+                                addAccount(editText)
+                            }
+                        }
                     }
+                    Label { objectName: "accountError"; text: accountError; color: "red"; visible: text !== ""; wrapMode: Text.Wrap; Layout.maximumWidth: 400 }
                 }
                 HelpButton { visible: controller; helpText: "Contact Heldon If you need to place orders for more than one customer number." }
                 FieldLabel { text: "Delivery Address\nNames"; visible: controller }
@@ -197,6 +265,24 @@ Item {
                     color: Style.emailRe.test(text) ? "black" : "red"
                 }
                 HelpButton { visible: controller; helpText: "The email to receive order confirmations." }
+                FieldLabel { text: "Check Us Out Review Link"; visible: reviewShown }
+                ColumnLayout {
+                    visible: reviewShown
+                    Layout.fillWidth: true
+                    TextField { id: reviewField; objectName: "reviewField"; Layout.fillWidth: true; selectByMouse: true }
+                    Label {
+                        text: "The link should start with: " + reviewPrefix
+                        color: "red"
+                        visible: reviewField.text !== "" && !screenTools.reviewLinkAccepted(reviewField.text)
+                    }
+                }
+                Button {
+                    id: reviewTest
+                    visible: reviewShown
+                    text: "Test..."
+                    enabled: reviewField.text.length > reviewPrefix.length
+                    onClicked: screenTools.openUrl(reviewField.text)
+                }
                 FieldLabel { text: "Days to keep sent orders on this " + (Style.touchScreen ? "tablet/phone" : (Qt.platform.os === "osx" ? "Mac" : "PC")) }
                 TextField {
                     id: daysField
@@ -207,58 +293,127 @@ Item {
                     onTextEdited: if (Number(text) > daysMax) text = text.slice(0, -1)
                 }
                 Item { width: 1 }
-                FieldLabel { text: "Order numbering" }
+                CheckBox {
+                    id: betaBox
+                    visible: controller
+                    text: String(localSettings.value("betaTest_lbl", "Enable beta testing option."))
+                    onToggled: {
+                        betaOn = false
+                        betaCodeField.text = ""
+                    }
+                }
                 RowLayout {
-                    TextField { id: prefixField; Layout.preferredWidth: 110; maximumLength: 8; placeholderText: "prefix" }
-                    TextField { id: numberField; Layout.preferredWidth: 130; maximumLength: 12; placeholderText: "next number"; validator: RegularExpressionValidator { regularExpression: /[0-9]{0,12}/ } }
-                    TextField { id: suffixField; Layout.preferredWidth: 110; maximumLength: 8; placeholderText: "suffix" }
+                    visible: controller
+                    TextField {
+                        id: betaCodeField
+                        // an option already on shows only its tick
+                        visible: betaBox.checked && !(betaOn && text === "")
+                        placeholderText: "code"
+                        Layout.preferredWidth: 110
+                        echoMode: TextInput.Password
+                        onTextEdited: betaOn = screenTools.betaCodeAccepted(text)
+                    }
+                    Label { text: Style.iconTick; font.family: Style.iconFont; font.pixelSize: 18; color: "green"; visible: betaOn }
                 }
-                HelpButton { helpText: "Local order reference numbers will start from this value on this device." }
-            }
-            CheckBox { id: backupBox; text: "Show backup of orders on the View Orders Screen." }
-            CheckBox {
-                id: pricesBox
-                objectName: "pricesBox"
-                text: "Show prices (only to be used as a guide to pricing)"
-                onToggled: if (!checked) detailsBox.checked = false
-            }
-            CheckBox { id: detailsBox; text: "Default to show details on Review screen." }
-            GridLayout {
-                columns: 2
-                visible: pricesBox.checked
-                FieldLabel { text: "Trade to Retail Markup %" }
-                TextField {
-                    id: markupField
-                    objectName: "markupField"
-                    validator: DoubleValidator { bottom: 0; top: 900; decimals: 2; notation: DoubleValidator.StandardNotation }
-                    color: inRange(text, 0, 900) ? "black" : "red"
+                Item { width: 1; visible: controller }
+                Button {
+                    id: numberingButton
+                    objectName: "numberingButton"
+                    text: "Set my own order numbering..."
+                    checkable: true
                 }
-                FieldLabel { text: "Trade discount  %" }
-                TextField {
-                    id: tradeDiscField
-                    validator: DoubleValidator { bottom: 0; top: 90; decimals: 2; notation: DoubleValidator.StandardNotation }
+                // the frame toggles inside a cell the grid always keeps
+                RowLayout {
+                    RowLayout {
+                        visible: numberingButton.checked
+                        TextField { id: prefixField; Layout.preferredWidth: 110; maximumLength: 8; placeholderText: "prefix" }
+                        TextField { id: numberField; Layout.preferredWidth: 130; maximumLength: 12; placeholderText: "next number"; validator: RegularExpressionValidator { regularExpression: /[0-9]{0,12}/ } }
+                        TextField { id: suffixField; Layout.preferredWidth: 110; maximumLength: 8; placeholderText: "suffix" }
+                    }
                 }
-                FieldLabel { text: "VAT Registered" }
-                ComboBox { id: vatCombo; model: ["Yes", "No"] }
-                CheckBox { id: extrasBox; text: "Include extras prices"; Layout.columnSpan: 2 }
-                CheckBox { id: marginsBox; text: "Show price margins"; Layout.columnSpan: 2 }
+                HelpButton { helpText: "Local order reference numbers will start from this value on this device.\nThe number goes up by one for each new order;\nthe prefix and suffix are added around it." }
             }
-            GridLayout {
-                columns: 2
-                FieldLabel { text: title + " Version" }
-                Label { text: lta_version }
-                FieldLabel { text: "Lattica Account:" }
-                Label { text: String(staticSettings.value("regem_s", "")) }
-                FieldLabel { text: "Last Product Data Update" }
-                Label { text: String(staticSettings.value("V3VexaData", "")).substring(0, 22) }
-                FieldLabel { text: "Last Config Update" }
-                Label { text: String(staticSettings.value("VexaCfg", "")).substring(0, 22) }
-                FieldLabel { text: "Network:" }
-                Label { text: mainWindow.dcloudComms ? String(mainWindow.dcloudComms.syncResult) : "" }
-            }
-            RowLayout {
-                Button { text: "Log out of Lattica..."; onClicked: logoutConfirm.open() }
-                Button { text: "Close the app"; onClicked: exitApp() }
+            Flow {
+                Layout.fillWidth: true
+                spacing: 30
+                ColumnLayout {
+                    CheckBox { id: backupBox; text: "Show backup of orders on the View Orders Screen." }
+                    CheckBox {
+                        id: pricesBox
+                        objectName: "pricesBox"
+                        text: "Show prices (only to be used as a guide to pricing)"
+                        onToggled: if (!checked) detailsBox.checked = false
+                    }
+                    CheckBox { id: detailsBox; text: "Default to show details on Review screen." }
+                    GridLayout {
+                        columns: 2
+                        visible: pricesBox.checked
+                        FieldLabel { text: "Trade to Retail Markup %" }
+                        TextField {
+                            id: markupField
+                            objectName: "markupField"
+                            validator: DoubleValidator { bottom: 0; top: 900; decimals: 2; notation: DoubleValidator.StandardNotation }
+                            color: inRange(text, 0, 900) ? "black" : "red"
+                        }
+                        FieldLabel { text: "Trade discount  %" }
+                        TextField {
+                            id: tradeDiscField
+                            validator: DoubleValidator { bottom: 0; top: 90; decimals: 2; notation: DoubleValidator.StandardNotation }
+                        }
+                        FieldLabel { text: "VAT Registered" }
+                        ComboBox { id: vatCombo; model: ["Yes", "No"] }
+                        CheckBox { id: extrasBox; text: "Include extras prices"; Layout.columnSpan: 2 }
+                        CheckBox { id: marginsBox; text: "Show price margins"; Layout.columnSpan: 2 }
+                    }
+                }
+                ColumnLayout {
+                    GridLayout {
+                        columns: 2
+                        FieldLabel { text: title + " Version" }
+                        Label { text: lta_version }
+                        FieldLabel { text: "Lattica Account:" }
+                        Label { text: String(staticSettings.value("regem_s", "")) }
+                        FieldLabel { text: "Last Product Data Update" }
+                        Label { text: String(staticSettings.value("V3VexaData", "")).substring(0, 22) }
+                        FieldLabel { text: "Last Config Update" }
+                        Label { text: String(staticSettings.value("VexaCfg", "")).substring(0, 22) }
+                        FieldLabel { text: "Network:" }
+                        Label { text: mainWindow.dcloudComms ? String(mainWindow.dcloudComms.syncResult) : "" }
+                    }
+                    Button {
+                        objectName: "changePassword"
+                        visible: controller
+                        text: "Change admin password..."
+                        onClicked: passwordDialog.open()
+                    }
+                    RowLayout {
+                        Button {
+                            objectName: "termsButton"
+                            text: "Purchasing Terms and Conditions..."
+                            font.italic: true
+                            flat: true
+                            onClicked: screenTools.openUrl(screenTools.termsUrl())
+                        }
+                        Button {
+                            objectName: "openLogs"
+                            // a folder to open exists only on a desktop
+                            visible: Style.desktop
+                            text: "Open logs folder..."
+                            font.italic: true
+                            flat: true
+                            onClicked: _myOrder.openLogs()
+                        }
+                    }
+                    RowLayout {
+                        Button { text: "Log out of Lattica..."; onClicked: logoutConfirm.open() }
+                        Button { text: "Close the app"; onClicked: exitApp() }
+                    }
+                    RowLayout {
+                        visible: isTrue(staticSettings.value("logs_b", true), true)
+                        Button { id: logsButton; text: "Send diagnostic logs if requested by Support"; onClicked: sendLogs() }
+                        Label { id: logsResult; color: text === "Logs sent OK" ? "black" : "red"; wrapMode: Text.Wrap; Layout.maximumWidth: 400 }
+                    }
+                }
             }
             Label { objectName: "settingsError"; text: errorText; color: "red"; visible: text !== "" }
         }
@@ -267,7 +422,17 @@ Item {
     ConfirmDialog {
         id: logoutConfirm
         text: "Logout from Lattica for this user?" + "\nThe app will close and you will need to login or create a new account on re-starting."
-        onAccepted: vexaData.unregister(true)
+        onAccepted: cloud.unregister(true)
+    }
+    Shortcut {
+        id: typingShortcut
+        sequence: "Ctrl+*"
+        enabled: controller
+        onActivated: toggleTyping()
+    }
+    ChangePassword {
+        id: passwordDialog
+        cloud: screen.cloud
     }
     MessagePopup { id: message; objectName: "settingsMessage" }
     BusinessFormLTA {

@@ -369,7 +369,7 @@ ApplicationWindow {
                     }
                     MouseArea {
                         anchors.fill: parent
-                        onClicked: Qt.openUrlExternally(iniSettings.value("cuo_s", "https://www.trustpilot.com/"))
+                        onClicked: screenTools.openUrl(String(iniSettings.value("cuo_s", "https://www.trustpilot.com/")))
                     }
                 }
                 Label {

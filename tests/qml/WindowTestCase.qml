@@ -22,6 +22,9 @@ TestCase {
         staticSettings.remove("imp")
     }
 
+    // every test starts on a registered device
+    function init() { registered() }
+
     function openWindow() {
         compare(mainComponent.status, Component.Ready, mainComponent.errorString())
         window = mainComponent.createObject(null)
@@ -34,6 +37,40 @@ TestCase {
         var found = findChild(from || window.contentItem, name)
         verify(found !== null, "no " + name)
         return found
+    }
+
+    // the sample order saved among the orders and opened (in a new window when none is open)
+    function openSample() {
+        var sample = testTools.readOrder(testTools.sourcePath("data/sample-order.json"))
+        verify(testTools.writeOrder(testTools.ordersFolder() + sample.orderID, sample))
+        if (!window)
+            openWindow()
+        verify(_myOrder.loadOrder(sample.orderID, 0, false))
+        return sample
+    }
+
+    function openSettings() {
+        openWindow()
+        child("settingsButton").clicked()
+        compare(window.stateGroup.state, "SettingStateLTA")
+        return window.settingsScreen
+    }
+
+    // a signature drawn on the completion screen's pad by pointer moves
+    function signOn(complete) {
+        complete.signButton.clicked()
+        var pad = complete.signaturePad
+        tryCompare(pad, "opened", true)
+        var canvas = pad.canvas
+        tryCompare(canvas, "available", true)
+        mousePress(canvas, 20, 20)
+        for (var x = 20; x <= 200; x += 20)
+            mouseMove(canvas, x, 20 + (x % 40))
+        mouseRelease(canvas, 200, 40)
+        verify(pad.drawn)
+        wait(50)
+        findChild(pad.contentItem, "signatureOk").clicked()
+        tryCompare(pad, "opened", false)
     }
 
     function typeInto(field, text) {

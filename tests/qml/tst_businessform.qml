@@ -11,15 +11,12 @@ WindowTestCase {
     }
 
     function openForm() {
-        registered()
         staticSettings.setValue("controller", true)
         staticSettings.setValue("currSuppAccnt", account)
         staticSettings.setValue("busItems/" + account + "/a1", "Main Depot|Acme Blinds|1 High St|LS1 1AA|GB|L100")
         staticSettings.setValue("busItems/" + account + "/a2", "Depot|Acme Blinds|2 Low Rd|LS2 2BB|GB|L200")
         iniSettings.setValue("busNames/" + account, "Acme Blinds")
-        openWindow()
-        child("settingsButton").clicked()
-        var screen = window.settingsScreen
+        var screen = openSettings()
         var names = screen.deliveryNames.text.split("\n")
         verify(names.indexOf("Main Depot") >= 0 && names.indexOf("Depot") >= 0, names)
         findChild(screen, "businessDetails").clicked()
@@ -80,5 +77,19 @@ WindowTestCase {
         findChild(form, "businessBack").clicked()
         verify(!form.visible)
         verify(window.settingsScreen.deliveryNames.text.split("\n").indexOf("Back Yard") >= 0)
+    }
+
+    // an account without addresses fetches them on opening; a failure is said in red
+    function test_fetchOnOpening() {
+        staticSettings.setValue("controller", true)
+        var screen = openSettings()
+        var form = screen.businessForm
+        form.manager.setSuppAccnt("C777777")
+        findChild(screen, "businessDetails").clicked()
+        compare(form.account, "C777777")
+        compare(form.status, "Fetching delivery addresses...")
+        tryCompare(form, "statusIsError", true)
+        verify(form.status.length > 0 && form.status !== "Fetching delivery addresses...", form.status)
+        compare(form.list.count, 0)
     }
 }

@@ -6,7 +6,6 @@ WindowTestCase {
     name: "Capture"
 
     function startOrder() {
-        registered()
         openWindow()
         compare(window.stateGroup.state, "Home")
         child("newOrderButton").clicked()
@@ -76,36 +75,26 @@ WindowTestCase {
         // leaving the survey saves; the file holds what was typed
         window.stateGroup.state = "Home"
         var file = testTools.readOrder(testTools.ordersFolder() + id)
-        compare(file.manOrderID, "REF-42")
-        compare(file.custEmail, "john@example.com")
-        compare(file.custPhone, "07700 900000")
-        compare(file.orderNotes, "Gate code 12")
-        compare(file.items.length, 2)
+        compare([file.manOrderID, file.custEmail, file.custPhone, file.orderNotes, file.items.length],
+                ["REF-42", "john@example.com", "07700 900000", "Gate code 12", 2])
         var kitchen = file.items[0].room === "Kitchen" ? file.items[0] : file.items[1]
         var loft = file.items[0].room === "Kitchen" ? file.items[1] : file.items[0]
-        compare(kitchen.width, 1200)
-        compare(kitchen.data.PanelConfig, "LRTLR")
-        compare(Number(kitchen.data.TPost1), 600)
-        compare(loft.width, 2700)
-        compare(loft.data.Flatpack, true)
+        compare([kitchen.width, kitchen.data.PanelConfig, Number(kitchen.data.TPost1), loft.width, loft.data.Flatpack],
+                [1200, "LRTLR", 600, 2700, true])
 
         // cleared and opened again, every field comes back
         _myOrder.clear()
         verify(_myOrder.loadOrder(id, 0, false))
         window.stateGroup.state = "Customer"
         address = window.addressScreen
-        compare(address.orderRefField.text, "REF-42")
-        compare(address.emailField.text, "john@example.com")
-        compare(address.phoneField.text, "07700 900000")
-        compare(address.notesField.text, "Gate code 12")
+        compare([address.orderRefField.text, address.emailField.text, address.phoneField.text, address.notesField.text],
+                ["REF-42", "john@example.com", "07700 900000", "Gate code 12"])
         verify(address.customerField.text.indexOf("John Smith") === 0)
         window.stateGroup.state = "Capture"
         capture = window.captureScreen
         capture.selectRoom("Kitchen")
-        compare(capture.widthField.text, "1200")
-        compare(capture.heightField.text, "1300")
-        compare(capture.panelField.text, "LRTLR")
-        compare(capture.tpostRepeater.itemAt(0).text, "600")
+        compare([capture.widthField.text, capture.heightField.text, capture.panelField.text, capture.tpostRepeater.itemAt(0).text],
+                ["1200", "1300", "LRTLR", "600"])
         capture.selectRoom("Loft Room")
         compare(capture.widthField.text, "2700")
         verify(capture.flatPack.checked)
@@ -149,10 +138,8 @@ WindowTestCase {
     function test_panelTyping(row) {
         var capture = openSurvey()
         typeInto(capture.panelField, row.typed)
-        compare(capture.panelField.text, row.text)
-        compare(capture.layout.panels, row.panels)
-        compare(capture.tpostRepeater.count, row.posts)
-        compare(capture.layout.astragal, row.astragal)
+        compare([capture.panelField.text, capture.layout.panels, capture.tpostRepeater.count, capture.layout.astragal],
+                [row.text, row.panels, row.posts, row.astragal])
         compare(_myOrder.getVexaOrderItem().dataMap.PanelConfig, row.text === "" ? undefined : row.text)
     }
 
@@ -169,9 +156,7 @@ WindowTestCase {
         var capture = openSurvey()
         typeInto(capture.heightField, String(row.height))
         typeInto(capture.widthField, String(row.width))
-        compare(capture.flatPack.checked, row.flat)
-        compare(capture.preAssembled.enabled, row.pre)
-        compare(capture.flatPack.enabled, row.flatOk)
+        compare([capture.flatPack.checked, capture.preAssembled.enabled, capture.flatPack.enabled], [row.flat, row.pre, row.flatOk])
         compare(_myOrder.getVexaOrderItem().dataMap.Flatpack === true, row.flat)
     }
 
@@ -194,11 +179,7 @@ WindowTestCase {
 
     function test_frameAndBuildoutRules() {
         // the sample order's items carry the sample catalogue's option groups
-        registered()
-        var sample = testTools.readOrder(testTools.sourcePath("data/sample-order.json"))
-        verify(testTools.writeOrder(testTools.ordersFolder() + sample.orderID, sample))
-        openWindow()
-        verify(_myOrder.loadOrder(sample.orderID, 0, false))
+        openSample()
         window.stateGroup.state = "Capture"
         var capture = window.captureScreen
         capture.selectRoom("Kitchen")

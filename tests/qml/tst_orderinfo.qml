@@ -5,7 +5,6 @@ WindowTestCase {
     name: "OrderInfo"
 
     function openOrderInfo() {
-        registered()
         staticSettings.setValue("users", ["Sam", "Alex"])
         openWindow()
         child("newOrderButton").clicked()

@@ -7,12 +7,8 @@ WindowTestCase {
 
     // tableless: a price not from a price table offers both tabs
     function openCalc(tableless) {
-        registered()
         staticSettings.setValue("showPrices_b", true)
-        var sample = testTools.readOrder(testTools.sourcePath("data/sample-order.json"))
-        verify(testTools.writeOrder(testTools.ordersFolder() + sample.orderID, sample))
-        openWindow()
-        verify(_myOrder.loadOrder(sample.orderID, 0, false))
+        openSample()
         window.goTo("Capture")
         var capture = window.captureScreen
         capture.selectRoom("Kitchen")
@@ -41,11 +37,8 @@ WindowTestCase {
         calc.vatCombo.currentIndex = 0
         calc.vatCombo.activated(0)
         calc.tradeDiscount.type("10")
-        compare(label(calc, "netCol"), "120.00")
-        compare(label(calc, "markedCol"), "240.00")
-        compare(label(calc, "vatCol"), "288.00")
-        compare(label(calc, "tradeFinal"), "259.20")
-        compare(label(calc, "tradeMargin"), "96.00")
+        compare(["netCol", "markedCol", "vatCol", "tradeFinal", "tradeMargin"].map(function(n) { return label(calc, n) }),
+                ["120.00", "240.00", "288.00", "259.20", "96.00"])
         // the same discount as an amount
         calc.tradeDiscount.modeSwitch.toggle()
         calc.tradeDiscount.modeSwitch.toggled()
@@ -57,10 +50,7 @@ WindowTestCase {
         typeInto(calc.markupField, "100")
         calc.accept()
         // stored first, then repriced from the new figures
-        compare(item.calcMap.trade, true)
-        compare(item.calcMap.tradePrice, 200)
-        compare(item.calcMap.markup, 100)
-        compare(item.item_price, 259.2)
+        compare([item.calcMap.trade, item.calcMap.tradePrice, item.calcMap.markup, item.item_price], [true, 200, 100, 259.2])
         verify(item.manualPrice)
         var path = testTools.ordersFolder() + _myOrder.orderID
         // the save after repricing is written in the background

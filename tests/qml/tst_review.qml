@@ -5,21 +5,17 @@ import QtTest 1.2
 WindowTestCase {
     name: "ReviewComplete"
 
-    function openSample(prices) {
-        registered()
+    function openPriced(prices) {
         staticSettings.setValue("showPrices_b", prices)
         staticSettings.setValue("margins_b", prices)
         staticSettings.setValue("revDet_b", true)
-        var sample = testTools.readOrder(testTools.sourcePath("data/sample-order.json"))
-        verify(testTools.writeOrder(testTools.ordersFolder() + sample.orderID, sample))
-        openWindow()
-        verify(_myOrder.loadOrder(sample.orderID, 0, false))
+        var sample = openSample()
         _myOrder.recalcPrices()
         return sample
     }
 
     function test_reviewFigures() {
-        openSample(true)
+        openPriced(true)
         window.goTo("Review")
         var review = window.reviewScreen
         verify(review !== null)
@@ -72,103 +68,8 @@ WindowTestCase {
         compare(Number(testTools.readOrder(testTools.ordersFolder() + _myOrder.orderID).fitting), 25)
     }
 
-    function signOn(complete) {
-        complete.signButton.clicked()
-        var pad = complete.signaturePad
-        tryCompare(pad, "opened", true)
-        var canvas = pad.canvas
-        tryCompare(canvas, "available", true)
-        mousePress(canvas, 20, 20)
-        for (var x = 20; x <= 200; x += 20)
-            mouseMove(canvas, x, 20 + (x % 40))
-        mouseRelease(canvas, 200, 40)
-        verify(pad.drawn)
-        wait(50)
-        findChild(pad.contentItem, "signatureOk").clicked()
-        tryCompare(pad, "opened", false)
-    }
-
-    function test_completeAndSend() {
-        staticSettings.setValue("list1_sl", "Collect from Heldon,Deliver to address")
-        iniSettings.setValue("busNames/C123456", "Acme Shutters")
-        iniSettings.setValue("buslist/C123456", ["Main Depot"])
-        var sample = openSample(false)
-        _myOrder.confirmed = true
-        window.goTo("Review")
-        window.goTo("Complete")
-        var complete = window.completeScreen
-        verify(complete !== null)
-        compare(complete.warningText, "")
-        verify(!complete.businessCombo.visible, "one business: no choice")
-        compare(complete.businessCombo.currentText, "Acme Shutters")
-
-        signOn(complete)
-        verify(_myOrder.signature.indexOf("data:image/png;base64,") === 0)
-        verify(_myOrder.signature.length > 100)
-
-        // collection hides the address and drops it
-        complete.sendChoice.checked = true
-        verify(!complete.okButton.enabled, "no delivery option chosen yet")
-        complete.deliveryCombo.currentIndex = 1
-        complete.deliveryCombo.activated(1)
-        verify(!complete.addressCombo.visible)
-        verify(complete.okButton.enabled)
-        complete.deliveryCombo.currentIndex = 2
-        complete.deliveryCombo.activated(2)
-        verify(complete.addressCombo.visible)
-        compare(complete.addressCombo.currentText, "Main Depot")
-        compare(_myOrder.properties.delAddr, "Main Depot")
-
-        // a one-off address: the dialog's own rules decide
-        complete.dropBox.checked = true
-        complete.dropBox.toggled()
-        var dialog = complete.dropDialog
-        tryCompare(dialog, "opened", true)
-        dialog.nameField.text = "Bob Lee"
-        typeInto(dialog.postcodeField, "mk9 3qa")
-        compare(dialog.postcodeField.text, "MK9 3QA")
-        typeInto(dialog.phoneField, "07700 90012")
-        verify(!dialog.valid, "ten digits")
-        typeInto(dialog.phoneField, "07700 900123")
-        compare(dialog.phoneField.text, "07700900123")
-        verify(dialog.valid)
-        dialog.accept()
-        tryCompare(dialog, "visible", false)
-        verify(complete.dropUsed, "a short but complete address is in use")
-        compare(_myOrder.properties.da_used, true)
-        verify(complete.okButton.enabled)
-
-        // a failed save keeps the screen and the order
-        var id = _myOrder.orderID
-        var queued = testTools.ordersFolder() + "post/" + id
-        complete.okButton.clicked()
-        tryCompare(complete.confirm, "opened", true)
-        verify(testTools.blockPath(queued))
-        complete.confirm.accept()
-        compare(window.stateGroup.state, "Complete")
-        compare(_myOrder.orderID, id)
-        tryCompare(complete.message, "opened", true)
-        complete.message.close()
-        verify(testTools.remove(queued))
-
-        complete.okButton.clicked()
-        tryCompare(complete.confirm, "opened", true)
-        complete.confirm.accept()
-        compare(window.stateGroup.state, "SavedOrders")
-        compare(_myOrder.orderID, "")
-        var stored = testTools.readOrder(queued)
-        verify(String(stored.sig).indexOf("data:image/png;base64,") === 0)
-        verify(!stored.toCust)
-
-        // reopened, the signature shows again
-        verify(_myOrder.loadOrder(id, 0, false))
-        window.goTo("Review")
-        window.goTo("Complete")
-        verify(findChild(window.completeScreen, "signatureImage").visible)
-    }
-
     function test_viewOrder() {
-        openSample(false)
+        openPriced(false)
         window.goTo("Review")
         window.goTo("Complete")
         var complete = window.completeScreen

@@ -1,11 +1,16 @@
 // Screen tests: the real main window and screens, driven through their
 // objects and signals, with the context objects start-up publishes.
 #include "app/appcontext.h"
+#include "app/externalopen.h"
 #include "app/registertypes.h"
+#include "business/businessmanager.h"
+#include "business/controllerlink.h"
+#include "business/staffmanager.h"
 #include "cloud/cloudcomms.h"
 #include "orders/savedorders.h"
 #include "orders/vexaorder.h"
 #include "pricing/catalogue.h"
+#include "localcloud.h"
 #include "testenv.h"
 
 #include <QDir>
@@ -13,6 +18,7 @@
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQmlError>
+#include <QTest>
 #include <QWindow>
 #include <QtQuickTest>
 #include <QtWebView>
@@ -22,6 +28,8 @@
 
 namespace {
 QStringList qmlWarnings;
+// what the screens asked the desktop to open
+QStringList openedUrls;
 QtMessageHandler previousHandler = nullptr;
 
 void recordWarnings(QtMsgType type, const QMessageLogContext &context, const QString &text)
@@ -35,14 +43,31 @@ void recordWarnings(QtMsgType type, const QMessageLogContext &context, const QSt
 }
 } // namespace
 
+// The cloud controller with the staff and business managers, linked as the
+// program links them.
+struct Controller
+{
+    explicit Controller(VexaOrder *order)
+        : cloud(order)
+    {
+        staff.connectTo(&cloud);
+        linkBusinessToController(&cloud, &business);
+        QObject::connect(&cloud, &CloudComms::catalogueUpdated, order, &VexaOrder::reloadCatalogueControls);
+    }
+    CloudComms cloud;
+    StaffManager staff;
+    BusinessManager business;
+};
+
 // Triggers a screen test cannot pull from QML alone.
 class TestTools : public QObject
 {
     Q_OBJECT
 public:
-    explicit TestTools(VexaOrder *order, QObject *parent = nullptr)
-        : QObject(parent)
+    TestTools(VexaOrder *order, QQmlEngine *engine)
+        : QObject(engine)
         , m_order(order)
+        , m_engine(engine)
     {
     }
 
@@ -51,6 +76,14 @@ public:
     {
         if (auto w = qobject_cast<QWindow *>(window))
             w->close();
+    }
+    // A key pressed in the given window, as a user types it.
+    Q_INVOKABLE void keyClick(QObject *window, int key, int modifiers)
+    {
+        if (auto w = qobject_cast<QWindow *>(window)) {
+            w->requestActivate();
+            QTest::keyClick(w, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        }
     }
     // Another start of the program hands over an order file.
     Q_INVOKABLE void handOver(const QString &path) { m_order->receivedMessage(2, path.toUtf8()); }
@@ -70,9 +103,33 @@ public:
     // A folder where a file should go makes writing that file fail, even as root.
     Q_INVOKABLE bool blockPath(const QString &path) const { return QDir().mkpath(path); }
     Q_INVOKABLE QStringList warnings() const { return qmlWarnings; }
+    // The pages and folders handed to the desktop since the last call.
+    Q_INVOKABLE QStringList opened() { return std::exchange(openedUrls, {}); }
+    // The demo's local cloud, started once for the tests that need real
+    // servers, with a controller of its own that reads the settings pointing
+    // at it, published in place of the usual one. Returns what it announced.
+    Q_INVOKABLE QVariantMap startCloud()
+    {
+        if (!m_cloud) {
+            m_cloud = std::make_unique<LocalCloud>();
+            if (!m_cloud->start().isEmpty()) {
+                m_cloud.reset();
+                return {};
+            }
+            m_controller = std::make_unique<Controller>(m_order);
+            m_engine->rootContext()->setContextProperty(QStringLiteral("vexaData"), &m_controller->cloud);
+            m_engine->rootContext()->setContextProperty(QStringLiteral("cloudComms"), &m_controller->cloud);
+        } else if (!m_cloud->pointSettings().isEmpty()) {
+            return {};
+        }
+        return m_cloud->stack().toVariantMap();
+    }
 
 private:
     VexaOrder *m_order;
+    QQmlEngine *m_engine;
+    std::unique_ptr<LocalCloud> m_cloud;
+    std::unique_ptr<Controller> m_controller;
 };
 
 class Setup : public QObject
@@ -93,13 +150,17 @@ public slots:
         m_data.reset(TestEnv::freshDataFolder());
         Catalogue::installFrom(TestEnv::sourcePath(QStringLiteral("data/catalogue")));
         m_order = std::make_unique<VexaOrder>();
-        m_cloud = std::make_unique<CloudComms>(m_order.get());
+        m_controller = std::make_unique<Controller>(m_order.get());
         m_saved = std::make_unique<SavedOrders>();
+        setExternalOpener([](const QUrl &url) {
+            openedUrls << url.toString();
+            return true;
+        });
     }
 
     void qmlEngineAvailable(QQmlEngine *engine)
     {
-        publishInterface(engine, m_order.get(), m_cloud.get(), m_saved.get());
+        publishInterface(engine, m_order.get(), &m_controller->cloud, m_saved.get());
         // the test framework installs its own message handler later, so the
         // engine's own report is the one that sees every warning
         QObject::connect(engine, &QQmlEngine::warnings, engine, [](const QList<QQmlError> &errors) {
@@ -114,7 +175,7 @@ public slots:
         // The order's list models hang off the application object, which
         // goes first; what is left ends with the process.
         (void)m_saved.release();
-        (void)m_cloud.release();
+        (void)m_controller.release();
         (void)m_order.release();
         if (!qmlWarnings.isEmpty()) {
             std::fprintf(stderr, "QML warnings during the run:\n%s\n", qPrintable(qmlWarnings.join('\n')));
@@ -126,7 +187,7 @@ public slots:
 private:
     std::unique_ptr<QTemporaryDir> m_data;
     std::unique_ptr<VexaOrder> m_order;
-    std::unique_ptr<CloudComms> m_cloud;
+    std::unique_ptr<Controller> m_controller;
     std::unique_ptr<SavedOrders> m_saved;
 };
 

@@ -5,13 +5,17 @@ import QtTest 1.2
 WindowTestCase {
     name: "SettingsRegister"
 
-    // replies of the registration calls, as the controller gives them
+    // replies of the registration and account calls, as the controller gives them
     QtObject {
         id: fakeCloud
         property string registerReply: ""
         property string confirmReply: ""
         property bool confirmRegisters: true
         property int unregistered: 0
+        property var calls: []
+        property string resetReply: ""
+        property bool logsOk: false
+        property string message: ""
         function registerAtLTA(email, number, password, login) { return registerReply }
         function confirmedBusiness(email, number, password) {
             if (confirmRegisters)
@@ -19,13 +23,21 @@ WindowTestCase {
             return confirmReply
         }
         function registerStaff(code) { return "Connected to Acme" }
-        function forgotPassword(email) { return "" }
+        function forgotPassword(email) { calls.push("forgot " + email); return "Sent to " + email }
+        function resetPassword(current, changed, force) { calls.push([current, changed, force].join(" ")); return resetReply }
         function unregister(quit) { ++unregistered }
-        function lastMessage() { return "" }
+        function sendLogs() { return logsOk }
+        function lastMessage() { return message }
+    }
+
+    function openControllerSettings(controller) {
+        staticSettings.setValue("controller", controller)
+        var screen = openSettings()
+        screen.cloud = fakeCloud
+        return screen
     }
 
     function openRegister() {
-        registered()
         staticSettings.remove("regem_s")
         openWindow()
         compare(window.stateGroup.state, "RegisterState")
@@ -51,14 +63,6 @@ WindowTestCase {
     function test_createdOnlyAfterConfirmation() {
         var screen = openRegister()
         fillNew(screen)
-        // an empty reply is not an account
-        fakeCloud.registerReply = ""
-        screen.createButton.clicked()
-        tryCompare(screen.resultBox, "opened", true)
-        verify(!screen.createdOk)
-        screen.resultBox.close()
-        compare(window.stateGroup.state, "RegisterState")
-
         // the company is asked about; No unregisters and clears the number
         fakeCloud.registerReply = "Company Name:<br>Acme"
         screen.createButton.clicked()
@@ -66,28 +70,25 @@ WindowTestCase {
         screen.companyQuestion.reject()
         compare(screen.numberField.text, "")
         compare(fakeCloud.unregistered, 1)
-
-        // Yes with a failed confirmation
         fillNew(screen)
-        fakeCloud.confirmRegisters = false
-        fakeCloud.confirmReply = "Failed to store the password"
-        screen.createButton.clicked()
-        tryCompare(screen.companyQuestion, "opened", true)
-        screen.companyQuestion.accept()
-        tryCompare(screen.resultBox, "opened", true)
-        verify(!screen.createdOk)
-        screen.resultBox.close()
-        compare(window.stateGroup.state, "RegisterState")
 
-        fakeCloud.confirmRegisters = true
-        fakeCloud.confirmReply = ""
-        screen.createButton.clicked()
-        tryCompare(screen.companyQuestion, "opened", true)
-        screen.companyQuestion.accept()
-        tryCompare(screen.resultBox, "opened", true)
-        verify(screen.createdOk)
-        screen.resultBox.close()
-        tryCompare(window.stateGroup, "state", "SettingStateLTA")
+        // [reply, confirmation's reply (null: no question), account made]: an
+        // empty reply and a failed confirmation are no account
+        for (var row of [["", null, false], ["Company Name:<br>Acme", "Failed to store the password", false],
+                         ["Company Name:<br>Acme", "", true]]) {
+            fakeCloud.registerReply = row[0]
+            fakeCloud.confirmReply = row[1] || ""
+            fakeCloud.confirmRegisters = row[2]
+            screen.createButton.clicked()
+            if (row[1] !== null) {
+                tryCompare(screen.companyQuestion, "opened", true)
+                screen.companyQuestion.accept()
+            }
+            tryCompare(screen.resultBox, "opened", true)
+            compare(screen.createdOk, row[2])
+            screen.resultBox.close()
+            tryCompare(window.stateGroup, "state", row[2] ? "SettingStateLTA" : "RegisterState")
+        }
     }
 
     function test_codeLogin() {
@@ -103,7 +104,6 @@ WindowTestCase {
     }
 
     function test_settingsRanges() {
-        registered()
         iniSettings.setValue("markup_d", "100")
         iniSettings.remove("d2r_i")
         openWindow()
@@ -111,7 +111,6 @@ WindowTestCase {
         window.dcloudComms = Qt.createQmlObject('import QtQuick 2.15; QtObject { property string syncResult: "Last sync OK"; '
             + 'function syncSettings() { iniSettings.setValue("markup_d", "150") } }', fakeCloud)
         child("settingsButton").clicked()
-        compare(window.stateGroup.state, "SettingStateLTA")
         var screen = window.settingsScreen
         screen.pricesBox.checked = true
         compare(screen.markupField.text, "150")
@@ -119,19 +118,18 @@ WindowTestCase {
 
         typeInto(screen.daysField, "3650")
         compare(screen.daysField.text, "365")
+        function refused() {
+            screen.saveButton.clicked()
+            compare(window.stateGroup.state, "SettingStateLTA")
+            tryCompare(screen.message, "opened", true)
+            screen.message.close()
+        }
         typeInto(screen.daysField, "59")
-        screen.saveButton.clicked()
-        compare(window.stateGroup.state, "SettingStateLTA")
-        tryCompare(screen.message, "opened", true)
-        screen.message.close()
+        refused()
         compare(iniSettings.value("d2r_i", "unset"), "unset")
-
         typeInto(screen.daysField, "90")
         screen.markupField.text = "901"
-        screen.saveButton.clicked()
-        compare(window.stateGroup.state, "SettingStateLTA")
-        tryCompare(screen.message, "opened", true)
-        screen.message.close()
+        refused()
 
         screen.markupField.text = "900"
         screen.saveButton.clicked()
@@ -143,7 +141,6 @@ WindowTestCase {
 
     // a failed installer download leaves "Update..." usable again
     function test_updateAfterFailedDownload() {
-        registered()
         localSettings.setValue("currver", lta_ver + 1)
         localSettings.setValue("installurl", "http://127.0.0.1:9/lattica-setup")
         openWindow()
@@ -161,10 +158,7 @@ WindowTestCase {
     }
 
     function test_staff() {
-        registered()
-        openWindow()
-        child("settingsButton").clicked()
-        var screen = window.settingsScreen
+        var screen = openControllerSettings(true)
         findChild(screen, "staffEdit").clicked()
         var form = screen.staffForm
         verify(form.visible)
@@ -185,5 +179,134 @@ WindowTestCase {
         verify(dialog.error !== "")
         dialog.close()
         compare(form.list.count, before + 1)
+    }
+
+    function test_changePassword() {
+        var screen = openControllerSettings(true)
+        findChild(screen, "changePassword").clicked()
+        var dialog = screen.passwordDialog
+        tryCompare(dialog, "opened", true)
+        dialog.currentField.text = "Old#pass1"
+        dialog.newField.text = "Newpass1"
+        verify(dialog.strong)
+        verify(!dialog.okButton.enabled, "not re-entered")
+        dialog.againField.text = "Newpass1"
+        verify(dialog.okButton.enabled)
+        // a refusal is shown in the dialog, which stays open
+        fakeCloud.calls = []
+        fakeCloud.resetReply = "Incorrect password"
+        dialog.okButton.clicked()
+        compare(dialog.reply, "Incorrect password")
+        verify(dialog.replyIsError && dialog.opened)
+        dialog.forgotButton.clicked()
+        compare(dialog.reply, "Sent to surveyor@example.com")
+        fakeCloud.resetReply = ""
+        dialog.okButton.clicked()
+        tryCompare(dialog, "opened", false)
+        compare(fakeCloud.calls, ["Old#pass1 Newpass1 false", "forgot surveyor@example.com", "Old#pass1 Newpass1 false"])
+    }
+
+    // strength is shown, never enforced: [a new account's rule, a changed password's]
+    function test_passwordStrength() {
+        var rows = {"abc12#x": [true, false], "Abcdef12": [true, true], "abcdef1#": [true, false], "Abcdefgh": [false, false],
+                    "ABCDEF12": [false, false], "Ab1#xy": [false, false], "Abcdefgh12345678x": [false, false]}
+        for (var pwd in rows)
+            compare([screenTools.accountPasswordStrong(pwd), screenTools.changedPasswordStrong(pwd)], rows[pwd], pwd)
+    }
+
+    function test_nonController() {
+        var screen = openControllerSettings(false)
+        compare(screen.saveButton.text, "Exit")
+        for (var name of ["accountCombo", "staffNames", "changePassword"])
+            verify(!findChild(screen, name).visible, name)
+        verify(!screen.betaBox.visible)
+    }
+
+    function test_linksBetaAndLogs() {
+        staticSettings.setValue("cuo_b", true)
+        localSettings.setValue("betaCode", "2468")
+        localSettings.setValue("termsurl", "https://terms.example/heldon")
+        var prefix = screenTools.reviewLinkPrefix()
+        iniSettings.setValue("cuo_s", prefix + "old")
+        var screen = openControllerSettings(true)
+        compare(screen.reviewField.text, prefix + "old")
+        // any web page can be tried, nothing else is opened
+        for (var link of ["https://elsewhere.example/acme-shutters", "javascript:alert(document.cookie)//long enough"]) {
+            typeInto(screen.reviewField, link)
+            screen.reviewTest.clicked()
+        }
+        findChild(screen, "termsButton").clicked()
+        findChild(screen, "openLogs").clicked()
+        var opened = testTools.opened()
+        compare(opened.slice(0, 2), ["https://elsewhere.example/acme-shutters", "https://terms.example/heldon"])
+        verify(/^file:\/\/\/.*\/logs\/?$/.test(opened[2]), opened)
+        compare(opened.length, 3)
+        typeInto(screen.reviewField, prefix)
+        verify(!screen.reviewTest.enabled)
+
+        // the beta option needs its code
+        screen.betaBox.checked = true
+        screen.betaBox.toggled()
+        for (var code of ["1357", "2468"]) {
+            typeInto(screen.betaCodeField, code)
+            compare(screen.betaOn, code === "2468")
+        }
+
+        // a failed sending of the logs says why and can be tried again
+        fakeCloud.message = "No logs to send"
+        for (var ok of [false, true]) {
+            fakeCloud.logsOk = ok
+            screen.logsButton.clicked()
+            compare(screen.logsResult.text, ok ? "Logs sent OK" : "Send logs to Vexa Support failed: No logs to send")
+            compare(screen.logsButton.enabled, !ok)
+        }
+
+        // a link elsewhere is not stored
+        typeInto(screen.reviewField, "https://elsewhere.example/acme-shutters")
+        screen.saveButton.clicked()
+        compare(window.stateGroup.state, "Home")
+        compare(String(iniSettings.value("cuo_s")), prefix + "old")
+        compare(staticSettings.value("stilesOnlyOpt_b"), true)
+
+        child("settingsButton").clicked()
+        screen = window.settingsScreen
+        verify(screen.betaBox.checked && screen.betaOn)
+        typeInto(screen.reviewField, prefix + "acme-shutters")
+        screen.betaBox.checked = false
+        screen.betaBox.toggled()
+        screen.saveButton.clicked()
+        compare(String(iniSettings.value("cuo_s")), prefix + "acme-shutters")
+        compare(staticSettings.value("stilesOnlyOpt_b"), false)
+        staticSettings.remove("cuo_b")
+    }
+
+    function test_typedCustomerNumbers() {
+        staticSettings.setValue("currSuppAccnt", "C123456")
+        iniSettings.setValue("suppAccnts_sl", ["C123456"])
+        localSettings.remove("multCustNums_b")
+        var screen = openControllerSettings(true)
+        var combo = screen.accountCombo
+        function toggle(on) {
+            testTools.keyClick(window, Qt.Key_Asterisk, Qt.ControlModifier)
+            tryCompare(screen.message, "opened", true)
+            compare(screen.message.text, on ? "Test mode enabled" : "Test mode disabled")
+            screen.message.close()
+            compare(combo.editable, on)
+            compare(localSettings.value("multCustNums_b"), on)
+        }
+        verify(!combo.editable)
+        toggle(true)
+        for (var bad of ["C12345", "X1234567", "M123456", "c123456"]) {
+            combo.editText = bad
+            verify(!combo.contentItem.acceptableInput, bad)
+        }
+        combo.editText = "C654321"
+        verify(combo.contentItem.acceptableInput)
+        // addresses that cannot be fetched keep the old account
+        combo.accepted()
+        verify(screen.accountError !== "")
+        compare(combo.currentText, "C123456")
+        compare(String(staticSettings.value("currSuppAccnt")), "C123456")
+        toggle(false)
     }
 }

@@ -5,7 +5,6 @@ WindowTestCase {
     name: "Startup"
 
     function test_unregisteredGoesToRegistration() {
-        registered()
         staticSettings.remove("regem_s")
         openWindow()
         compare(window.stateGroup.state, "RegisterState")
@@ -13,7 +12,6 @@ WindowTestCase {
     }
 
     function test_unsavedSettingsGoToSettings() {
-        registered()
         iniSettings.remove("rms_sl")
         openWindow()
         compare(window.stateGroup.state, "SettingStateLTA")
@@ -21,7 +19,6 @@ WindowTestCase {
     }
 
     function test_fileGivenAtStartIsImported() {
-        registered()
         var path = testTools.tempFolder() + "start.lta"
         verify(testTools.writeOrder(path, { orderID: "START-7", manOrderID: "S7",
                                             custAddr: "Start Customer\n7 Start Road\nStartham", items: [] }))
@@ -35,7 +32,6 @@ WindowTestCase {
     }
 
     function test_dropTakesOnlyOrderFiles() {
-        registered()
         openWindow()
         var drop = child("dropArea")
         verify(!drop.acceptable(["file:///tmp/notes.txt"]))
@@ -43,7 +39,6 @@ WindowTestCase {
     }
 
     function test_toolbarFollowsTheOrder() {
-        registered()
         openWindow()
         verify(!child("customerButton").enabled)
         verify(!child("surveyButton").enabled)
@@ -67,7 +62,6 @@ WindowTestCase {
     }
 
     function test_configurationCheckAtMostEveryFiveMinutes() {
-        registered()
         openWindow()
         tryVerify(function() { return window.prevSync !== 0 })
         var first = window.prevSync - 3
@@ -83,7 +77,6 @@ WindowTestCase {
     }
 
     function test_newsOpensOnNewNotice() {
-        registered()
         localSettings.setValue("notifyurl", "about:blank")
         localSettings.setValue("notifyid", "n-2")
         localSettings.setValue("prevnotifyid", "n-1")
@@ -95,7 +88,6 @@ WindowTestCase {
     }
 
     function test_geometryFromAnotherDesktopIsCentred() {
-        registered()
         staticSettings.setValue("pos/dw", 5000)
         staticSettings.setValue("pos/w", 700)
         openWindow()

@@ -45,4 +45,5 @@ QtObject {
     readonly property string iconEdit: "\uf044"
     readonly property string iconHelp: "\uf059"
     readonly property string iconCalculator: "\uf1ec"
+    readonly property string iconTick: "\uf00c"
 }
