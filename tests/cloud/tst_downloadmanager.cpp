@@ -1,15 +1,10 @@
 // The installer download against a local HTTP server of the tests
 // (downloadserver.py): only a whole, matching file reaches the launcher.
-#include "app/appcontext.h"
-#include "app/appsettings.h"
 #include "cloud/downloadmanager.h"
-#include "testenv.h"
-#include "testservers.h"
+#include "cloudfixture.h"
 
 #include <QCryptographicHash>
 #include <QStandardPaths>
-#include <QtTest>
-#include <memory>
 
 namespace {
 class DownloadServer : public ServerProcess
