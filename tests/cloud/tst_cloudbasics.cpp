@@ -26,12 +26,6 @@ private slots:
         }
     }
 
-    void cleanErrorString()
-    {
-        QCOMPARE(QAmazonConnection::cleanErrorString("Host unreachable for http://127.0.0.1:9/x?Signature=s"), QString("Host unreachable for "));
-        QCOMPARE(QAmazonConnection::cleanErrorString("Connection refused"), QString("Connection refused"));
-    }
-
     void replyMessages_data()
     {
         QTest::addColumn<int>("code");

@@ -258,8 +258,7 @@ private slots:
             if (m_deskMails.value(id))
                 counts << QString(id) + ":" + QString::number(m_deskMails.value(id));
         QCOMPARE(counts.join(' '), deskMails);
-        QStringList all = orderFiles();
-        QCOMPARE(all, files);
+        QCOMPARE(orderFiles(), files);
         if (fault == "xml")
             QVERIFY(QFileInfo::exists(AppContext::ordersFolder + "b/0old.xml-b"));
     }
