@@ -50,9 +50,8 @@ private slots:
         QFETCH(bool, valid);
         QCOMPARE(isAccountNumber(text), valid);
         // names and numbers are told apart by form, not by length
-        AppContext::sharedSettings()->setValue("busNames/C765432", text);
-        AppContext::sharedSettings()->setValue("buslist/C765432", QStringList({"Depot"}));
-        AppContext::sharedSettings()->setValue("buslist/" + text, QStringList({"Direct"}));
+        CloudFixture::setValues(AppContext::sharedSettings(), {{"busNames/C765432", text}, {"buslist/C765432", QStringList({"Depot"})},
+                                                               {"buslist/" + text, QStringList({"Direct"})}});
         BusinessManager manager;
         QCOMPARE(manager.deliveryNames(text), QStringList({valid ? "Direct" : "Depot"}));
 

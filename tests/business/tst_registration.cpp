@@ -60,8 +60,7 @@ private slots:
         // a later configuration check brings the supplier's changes
         serve("/Addresses/C123456.txt", kHeader + kYard + kOffice);
         serve("/Addresses/StockV2.txt", "\"Item Number\",\"Lead Time\"\r\n\"A1\",\"20\"\r\n");
-        AppContext::userSettings()->setValue("cfg_chk", 0);
-        AppContext::userSettings()->setValue("addrChk", QDate::currentDate().toJulianDay() - 2);
+        CloudFixture::setUser({{"cfg_chk", 0}, {"addrChk", QDate::currentDate().toJulianDay() - 2}});
         cloud.checkFor_cfgUpdates(false);
         QCOMPARE(cloud.lastMessage(), QString());
         QCOMPARE(AppContext::sharedSettings()->value("buslist/C123456").toStringList(), QStringList({"Office", "Yard"}));

@@ -129,8 +129,7 @@ private slots:
         QTcpServer silent;
         if (content == "silent") {
             QVERIFY(silent.listen(QHostAddress::LocalHost));
-            AppContext::userSettings()->setValue("ediFtpPort_i", silent.serverPort());
-            AppContext::userSettings()->setValue("transferTimeout_i", 1);
+            CloudFixture::setUser({{"ediFtpPort_i", silent.serverPort()}, {"transferTimeout_i", 1}});
         } else if (content != "-") {
             serve(number + ".txt", content);
         }
@@ -160,8 +159,7 @@ private slots:
     {
         QFETCH(QByteArray, content);
         QFETCH(QString, expected);
-        AppContext::userSettings()->setValue("lead_time_i", 99);
-        AppContext::userSettings()->setValue("leadTime_s", "/Stock/StockV2.txt");
+        CloudFixture::setUser({{"lead_time_i", 99}, {"leadTime_s", "/Stock/StockV2.txt"}});
         if (content != "-")
             QVERIFY(TestEnv::writeFile(m_ftp.root() + "/Stock/StockV2.txt", content));
         BusinessManager m;
