@@ -125,10 +125,8 @@ private slots:
         QVERIFY(silent.listen(QHostAddress::LocalHost));
         if (scheme == "untrusted")
             AppContext::userSettings()->setValue("ediHttpsPort_i", m_untrusted.port());
-        if (scheme == "silent") {
-            AppContext::userSettings()->setValue("ediFtpPort_i", silent.serverPort());
-            AppContext::userSettings()->setValue("transferTimeout_i", 1);
-        }
+        if (scheme == "silent")
+            CloudFixture::setUser({{"ediFtpPort_i", silent.serverPort()}, {"transferTimeout_i", 1}});
         AppContext::userSettings()->setValue("ftpFolder", folder);
         const bool plain = scheme == "plain";
         const QString real = scheme == "untrusted" ? "https" : scheme == "silent" || plain ? "ftp" : scheme;
@@ -148,9 +146,8 @@ private slots:
         QMutexLocker locked(&g_logLock);
         if (scheme != "sftp" && !plain && account == "C123456") // the transfer was logged, password hidden
             QVERIFY2(g_logged.join('\n').contains(":xxx@127.0.0.1"), qPrintable(g_logged.join('\n')));
-        for (const QString &text : g_logged + QStringList{error}) {
+        for (const QString &text : g_logged + QStringList{error})
             QVERIFY2(!text.contains(pass) && !text.contains(QUrl::toPercentEncoding(pass)), qPrintable(text));
-        }
         QVERIFY(m_drop.take().isEmpty());
         QVERIFY(m_ftp.take().isEmpty());
     }
