@@ -193,12 +193,9 @@ private slots:
         env.insert("HOME", home.path());
         env.insert("XDG_CONFIG_HOME", home.path() + "/config");
         for (int run = 0; run < 2; ++run) {
-            QProcess cli;
-            cli.setProcessEnvironment(env);
-            cli.start(LTA_BINARY_DIR "/src/lattica-cli", {"sync", "--data", home.path() + "/data"});
-            QVERIFY(cli.waitForFinished(30000));
-            QCOMPARE(cli.exitCode(), 0);
-            QVERIFY(cli.readAllStandardOutput().startsWith("Last sync: "));
+            QByteArray out;
+            QCOMPARE(CloudFixture::runCli({"sync", "--data", home.path() + "/data"}, &out, QByteArray(), false, env), 0);
+            QVERIFY(out.startsWith("Last sync: "));
         }
         QCOMPARE(TestEnv::readFile(home.path() + "/data/st/lta.ini"), object("lta.ini"));
         QVERIFY(QSettings(home.path() + "/config/Vexa/Lta.conf", QSettings::IniFormat).value("st").toLongLong() > 0);

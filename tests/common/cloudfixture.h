@@ -15,6 +15,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkReply>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QtTest>
 #include <memory>
@@ -98,6 +99,23 @@ inline QTemporaryDir *freshDevice(const S3TestServer &s3, const MailTestServer *
     if (mail)
         user->setValue("ltaurl", mail->url("/v3/mg.example/messages").toString());
     return data;
+}
+
+// Runs lattica-cli to its end: the exit code (-1: did not finish), its output
+// (with its error output when merged) in *out.
+inline int runCli(const QStringList &args, QByteArray *out = nullptr, const QByteArray &input = QByteArray(), bool merged = false,
+                  const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
+{
+    QProcess cli;
+    cli.setProcessEnvironment(env);
+    cli.setProcessChannelMode(merged ? QProcess::MergedChannels : QProcess::SeparateChannels);
+    cli.start(LTA_BINARY_DIR "/src/lattica-cli", args);
+    cli.write(input);
+    cli.closeWriteChannel();
+    const bool finished = cli.waitForFinished(60000) && cli.exitStatus() == QProcess::NormalExit;
+    if (out)
+        *out = cli.readAllStandardOutput();
+    return finished ? cli.exitCode() : -1;
 }
 
 } // namespace CloudFixture
