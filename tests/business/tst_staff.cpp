@@ -172,11 +172,9 @@ private slots:
     void commandLine()
     {
         auto run = [](const QStringList &args, int rc) {
-            QProcess cli;
-            cli.start(LTA_BINARY_DIR "/src/lattica-cli", QStringList{"staff"} + args);
-            cli.waitForFinished(30000);
-            [&] { QCOMPARE(cli.exitCode(), rc); }();
-            return QString::fromUtf8(cli.readAllStandardOutput() + cli.readAllStandardError()).trimmed();
+            QByteArray out;
+            [&] { QCOMPARE(CloudFixture::runCli(QStringList{"staff"} + args, &out, QByteArray(), true), rc); }();
+            return QString::fromUtf8(out).trimmed();
         };
         user()->sync();
         twoStaff();
