@@ -6,7 +6,6 @@
 #include "orders/fileutils.h"
 #include "orders/vexaorder.h"
 
-#include <QProcess>
 
 class TestOrderMail : public QObject
 {
@@ -118,12 +117,9 @@ private slots:
         QVERIFY(order.readOrderFile(file));
 
         auto run = [&data](const QStringList &args, int *exit) {
-            QProcess cli;
-            cli.start(LTA_BINARY_DIR "/src/lattica-cli", QStringList{"order"} + args.mid(0, 1)
-                                                            + QStringList{"--data", data->path()} + args.mid(1));
-            cli.waitForFinished(60000);
-            *exit = cli.exitCode();
-            return QString::fromUtf8(cli.readAllStandardOutput());
+            QByteArray out;
+            *exit = CloudFixture::runCli(QStringList{"order"} + args.mid(0, 1) + QStringList{"--data", data->path()} + args.mid(1), &out);
+            return QString::fromUtf8(out);
         };
         int exit = -1;
         const QString document = run({"html", file}, &exit);
@@ -136,23 +132,19 @@ private slots:
         const QJsonObject mails = QJsonDocument::fromJson(run({"mail", "Q1000"}, &exit).toUtf8()).object();
         QCOMPARE(exit, 0);
         const QJsonObject supplier = mails.value("supplier").toObject(), confirmation = mails.value("confirmation").toObject();
-        QCOMPARE(supplier.value("to").toString(), QString("orders@supplier.example"));
-        QCOMPARE(supplier.value("from").toString(), QString("Main <conf@shop.example>"));
-        QCOMPARE(supplier.value("subject").toString(), QString("Lattica Order from: Main Ref: REF-9"));
+        QCOMPARE(QStringList({supplier.value("to").toString(), supplier.value("from").toString(), supplier.value("subject").toString()}),
+                 QStringList({"orders@supplier.example", "Main <conf@shop.example>", "Lattica Order from: Main Ref: REF-9"}));
         QCOMPARE(supplier.value("html").toString(), orderHtml(order, false));
         QCOMPARE(supplier.value("attachments").toArray(), QJsonArray()); // no upload in this step
-        QCOMPARE(confirmation.value("to").toString(), QString("conf@shop.example"));
-        QCOMPARE(confirmation.value("replyTo").toString(), QString());
+        QCOMPARE(confirmation.value("to").toString() + confirmation.value("replyTo").toString(), QString("conf@shop.example"));
         QCOMPARE(confirmation.value("html").toString(), orderHtml(order, false));
         QCOMPARE(confirmation.value("attachments").toArray(), QJsonArray({posted + ";Q1000.lta"}));
 
         QCOMPARE(TestEnv::readFile(file), content);
         QCOMPARE(TestEnv::readFile(posted), content);
         QVERIFY(!QFile::exists(AppContext::ordersFolder + "Q1000") && !QFile::exists(AppContext::dataFolder + "/print"));
-        run({"mail", "NOPE"}, &exit);
-        QCOMPARE(exit, 1);
-        run({"html", "a", "b"}, &exit);
-        QCOMPARE(exit, 2);
+        QCOMPARE(CloudFixture::runCli({"order", "mail", "--data", data->path(), "NOPE"}), 1);
+        QCOMPARE(CloudFixture::runCli({"order", "html", "--data", data->path(), "a", "b"}), 2);
     }
 
 };

@@ -141,11 +141,7 @@ private slots:
         AppContext::userSettings()->sync();
         const auto before = snapshot(AppContext::dataFolder);
         auto run = [](const QStringList &args, QByteArray *out) {
-            QProcess p;
-            p.start(LTA_BINARY_DIR "/src/lattica-cli", QStringList{"order", "xml", "--data", AppContext::dataFolder} + args);
-            p.waitForFinished(30000);
-            *out = p.readAllStandardOutput();
-            return p.exitCode();
+            return CloudFixture::runCli(QStringList{"order", "xml", "--data", AppContext::dataFolder} + args, out);
         };
         QByteArray out;
         QCOMPARE(run({"Q2001"}, &out), 0);
