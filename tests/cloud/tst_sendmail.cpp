@@ -3,7 +3,6 @@
 #include "cloud/mailsender.h"
 #include "cloudfixture.h"
 
-#include <QTcpServer>
 
 static const QByteArray kCredential = "api:key-3ax6xnjp29jd6fds4gc373sgvjxteol0";
 
@@ -90,19 +89,13 @@ private slots:
     {
         QFETCH(QString, path);
         QFETCH(QString, message);
-        QUrl url = m_server.url(path);
-        if (path.isEmpty()) {
-            QTcpServer closed; // a port that was free a moment ago
-            QVERIFY(closed.listen(QHostAddress::LocalHost));
-            url = QUrl(QString("http://127.0.0.1:%1/v3/x/messages").arg(closed.serverPort()));
-        }
-        AppContext::userSettings()->setValue("ltaurl", url.toString());
+        // nothing listens on port 1
+        AppContext::userSettings()->setValue("ltaurl", (path.isEmpty() ? QUrl("http://127.0.0.1:1/v3/x/messages") : m_server.url(path)).toString());
         MailSender sender(kCredential);
         QSignalSpy results(&sender, &MailSender::asyncResult);
         QVERIFY(!sender.sendMail("bad address", QString(), QString(), "s", "b"));
         QVERIFY(!sender.lastMessage().isEmpty() && sender.lastMessage().contains(message));
-        QCOMPARE(results.count(), 1);
-        QCOMPARE(results.first().first().toString(), sender.lastMessage());
+        QCOMPARE(results.count() == 1 ? results.first().first().toString() : "<no single result>", sender.lastMessage());
 
         // without the setting the real service is used
         AppContext::userSettings()->remove("ltaurl");
