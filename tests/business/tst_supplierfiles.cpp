@@ -66,9 +66,7 @@ private slots:
                                             "Depot|Depot|Acme Shutters Ltd|9 Dock Rd\n\n|HU1 1AA|GB|L3"}));
         QCOMPARE(shared("buslist/C123456").toStringList(), QStringList({"Back Yard", "Depot"}));
         QVERIFY(!AppContext::sharedSettings()->contains("C123456/Head Office"));
-        AppContext::userSettings()->beginGroup("busItems/C123456");
-        QCOMPARE(AppContext::userSettings()->childKeys().size(), 2);
-        AppContext::userSettings()->endGroup();
+        QCOMPARE(AppContext::userSettings()->allKeys().filter("busItems/C123456/").size(), 2);
     }
 
     void groupAccount()
