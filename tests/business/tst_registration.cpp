@@ -2,21 +2,12 @@
 // against a real S3-compatible server (npm s3rver) and the business manager
 // fetching the account's delivery addresses and the lead time from the
 // supplier's FTP server (Debian's pyftpdlib).
-#include "app/appcontext.h"
-#include "app/appsettings.h"
-#include "app/textcipher.h"
 #include "business/businessmanager.h"
 #include "business/controllerlink.h"
 #include "cloud/cloudcomms.h"
-#include "cloud/cloudcredentials.h"
-#include "cloud/qamazonconnection.h"
+#include "cloudfixture.h"
 #include "suppliertestservers.h"
-#include "testenv.h"
 #include "testzip.h"
-
-#include <QNetworkReply>
-#include <QtTest>
-#include <memory>
 
 namespace {
 const QByteArray kHeader = "\"Account Number\",\"Business Name\",\"Location ID\",\"Delivery Name\",\"Address 2\","
@@ -29,8 +20,54 @@ class TestRegistration : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void registerAndCheckAgain();
+    void initTestCase()
+    {
+        TestEnv::initApp();
+        QVERIFY2(m_s3.start({"lattica"}), qPrintable(m_s3.error()));
+        QVERIFY2(m_ftp.start("writer", "unused", "shop", "Sh0p:pw@/x"), qPrintable(m_ftp.error()));
+        // the universal configuration names the supplier's server
+        const QByteArray edi = "[General]\nediEnabled=true\nediAddress=127.0.0.1\nediScheme=ftp\nediUserName=shop\n"
+                               "ediUserPass=" + encryptText("Sh0p:pw@/x").toBase64() + "\n";
+        CloudFixture::Store seed;
+        seed.open(m_s3);
+        QCOMPARE(seed.put("0_cfg/V3VexaData.zip", TestZip::make({{"prod.ini", "universal"}})) + seed.put("0_cfg/un.ini", "[General]\ncurrvers=3.12.7\n")
+                     + seed.put("0_cfg/VexaCfg.zip", TestZip::make({{"edi.cfg", edi}})), QString());
+        serve("/Addresses/C123456.txt", kHeader + kYard);
+        serve("/Addresses/StockV2.txt", "\"Item Number\",\"Lead Time\"\r\n\"A1\",\"15\"\r\n");
+
+        m_data.reset(CloudFixture::freshDevice(m_s3));
+        AppContext::userSettings()->setValue("ediFtpPort_i", m_ftp.port());
+    }
+
+    void registerAndCheckAgain()
+    {
+        CloudComms cloud(nullptr);
+        BusinessManager business;
+        linkBusinessToController(&cloud, &business);
+
+        // a number the supplier does not know stops the registration
+        QCOMPARE(cloud.registerAtLTA("new@shop.example", "C999999", "pw", false),
+                 QString("Failed to find data for customer num C999999\nIs the number correct?"));
+        QCOMPARE(AppContext::setting("ediFtpPort_i").toInt(), m_ftp.port()); // kept by the wipe
+
+        AppContext::userSettings()->setValue("cfg_chk", 0);
+        QCOMPARE(cloud.registerAtLTA("new@shop.example", "C123456", "pw", false), QString("Company Name:<br>Acme Shutters"));
+        QCOMPARE(AppContext::sharedSettings()->value("buslist/C123456").toStringList(), QStringList{"Yard"});
+        QCOMPARE(AppContext::sharedSettings()->value("C123456/Yard").toString(), QString("L1"));
+        QCOMPARE(business.suppAccnt(), QString("C123456"));
+        QCOMPARE(AppContext::setting("lead_time_i").toInt(), 15);
+
+        // a later configuration check brings the supplier's changes
+        serve("/Addresses/C123456.txt", kHeader + kYard + kOffice);
+        serve("/Addresses/StockV2.txt", "\"Item Number\",\"Lead Time\"\r\n\"A1\",\"20\"\r\n");
+        CloudFixture::setUser({{"cfg_chk", 0}, {"addrChk", QDate::currentDate().toJulianDay() - 2}});
+        cloud.checkFor_cfgUpdates(false);
+        QCOMPARE(cloud.lastMessage(), QString());
+        QCOMPARE(AppContext::sharedSettings()->value("buslist/C123456").toStringList(), QStringList({"Office", "Yard"}));
+        QCOMPARE(business.deliveryNames("C123456"), QStringList({"Office", "Yard"}));
+        QCOMPARE(AppContext::setting("addrChk").toLongLong(), QDate::currentDate().toJulianDay());
+        QCOMPARE(AppContext::setting("lead_time_i").toInt(), 20);
+    }
 
 private:
     void serve(const QString &path, const QByteArray &content)
@@ -41,64 +78,6 @@ private:
     FtpTestServer m_ftp;
     std::unique_ptr<QTemporaryDir> m_data;
 };
-
-void TestRegistration::initTestCase()
-{
-    TestEnv::initApp();
-    QVERIFY2(m_s3.start({"lattica"}), qPrintable(m_s3.error()));
-    QVERIFY2(m_ftp.start("writer", "unused", "shop", "Sh0p:pw@/x"), qPrintable(m_ftp.error()));
-    // the universal configuration names the supplier's server
-    const QByteArray edi = "[General]\nediEnabled=true\nediAddress=127.0.0.1\nediScheme=ftp\nediUserName=shop\n"
-                           "ediUserPass=" + encryptText("Sh0p:pw@/x").toBase64() + "\n";
-    QAmazonConnection seed(S3TestServer::kKeyId, S3TestServer::kSecret, m_s3.endpoint());
-    for (const auto &object : QList<QPair<QString, QByteArray>>{
-             {"0_cfg/V3VexaData.zip", TestZip::make({{"prod.ini", "universal"}})},
-             {"0_cfg/VexaCfg.zip", TestZip::make({{"edi.cfg", edi}})},
-             {"0_cfg/un.ini", "[General]\ncurrvers=3.12.7\n"}}) {
-        QNetworkReply *reply = seed.putFile(object.first, "lattica", object.second, false);
-        QVERIFY2(reply->error() == QNetworkReply::NoError, qPrintable(reply->errorString()));
-    }
-    serve("/Addresses/C123456.txt", kHeader + kYard);
-    serve("/Addresses/StockV2.txt", "\"Item Number\",\"Lead Time\"\r\n\"A1\",\"15\"\r\n");
-
-    m_data.reset(TestEnv::freshDataFolder());
-    m_s3.useInSettings();
-    appSettings *user = AppContext::userSettings();
-    user->setValue("credblock_s", QString(CloudCredentials::seal(S3TestServer::kKeyId, S3TestServer::kSecret, "api:k")));
-    user->setValue("inetProbeUrl_s", m_s3.url("/").toString());
-    user->setValue("ediFtpPort_i", m_ftp.port());
-}
-
-void TestRegistration::registerAndCheckAgain()
-{
-    CloudComms cloud(nullptr);
-    BusinessManager business;
-    linkBusinessToController(&cloud, &business);
-
-    // a number the supplier does not know stops the registration
-    QCOMPARE(cloud.registerAtLTA("new@shop.example", "C999999", "pw", false),
-             QString("Failed to find data for customer num C999999\nIs the number correct?"));
-    QCOMPARE(AppContext::setting("ediFtpPort_i").toInt(), m_ftp.port()); // kept by the wipe
-
-    AppContext::userSettings()->setValue("cfg_chk", 0);
-    QCOMPARE(cloud.registerAtLTA("new@shop.example", "C123456", "pw", false), QString("Company Name:<br>Acme Shutters"));
-    QCOMPARE(AppContext::sharedSettings()->value("buslist/C123456").toStringList(), QStringList{"Yard"});
-    QCOMPARE(AppContext::sharedSettings()->value("C123456/Yard").toString(), QString("L1"));
-    QCOMPARE(business.suppAccnt(), QString("C123456"));
-    QCOMPARE(AppContext::setting("lead_time_i").toInt(), 15);
-
-    // a later configuration check brings the supplier's changes
-    serve("/Addresses/C123456.txt", kHeader + kYard + kOffice);
-    serve("/Addresses/StockV2.txt", "\"Item Number\",\"Lead Time\"\r\n\"A1\",\"20\"\r\n");
-    AppContext::userSettings()->setValue("cfg_chk", 0);
-    AppContext::userSettings()->setValue("addrChk", QDate::currentDate().toJulianDay() - 2);
-    cloud.checkFor_cfgUpdates(false);
-    QCOMPARE(cloud.lastMessage(), QString());
-    QCOMPARE(AppContext::sharedSettings()->value("buslist/C123456").toStringList(), QStringList({"Office", "Yard"}));
-    QCOMPARE(business.deliveryNames("C123456"), QStringList({"Office", "Yard"}));
-    QCOMPARE(AppContext::setting("addrChk").toLongLong(), QDate::currentDate().toJulianDay());
-    QCOMPARE(AppContext::setting("lead_time_i").toInt(), 20);
-}
 
 QTEST_GUILESS_MAIN(TestRegistration)
 #include "tst_registration.moc"

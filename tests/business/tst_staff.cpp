@@ -1,21 +1,12 @@
 // The staff list: validation, IDs, stored entries and lists, and access codes
 // published to a real S3-compatible server (npm s3rver) and signed in with.
-#include "app/appcontext.h"
-#include "app/appsettings.h"
-#include "app/textcipher.h"
 #include "business/staffmanager.h"
 #include "cloud/cloudcomms.h"
-#include "cloud/cloudcredentials.h"
-#include "cloud/qamazonconnection.h"
-#include "testenv.h"
-#include "testservers.h"
+#include "cloudfixture.h"
 #include "testzip.h"
 
 #include <QDate>
-#include <QNetworkReply>
 #include <QRegularExpression>
-#include <QtTest>
-#include <memory>
 
 namespace {
 const QString kAcc = "acc@example.com";
@@ -28,17 +19,10 @@ class TestStaff : public QObject
     Q_OBJECT
     std::unique_ptr<QTemporaryDir> m_data;
     S3TestServer m_s3;
-    std::unique_ptr<QAmazonConnection> m_seed;
+    CloudFixture::Store m_store;
 
-    QByteArray object(const QString &key, const char *bucket = "vexatimecodes")
-    {
-        QNetworkReply *reply = m_seed->getFile(bucket, key.toLatin1());
-        return reply->error() == QNetworkReply::NoError ? reply->readAll() : "<missing>";
-    }
-    void put(const QString &key, const QByteArray &body, const char *bucket = "lattica")
-    {
-        QCOMPARE(m_seed->putFile(key, bucket, body, false)->error(), QNetworkReply::NoError);
-    }
+    QByteArray object(const QString &key) { return m_store.get(key, "vexatimecodes"); }
+    void put(const QString &key, const QByteArray &body, const char *bucket = "lattica") { QCOMPARE(m_store.put(key, body, bucket), QString()); }
     // Administrator and one surveyor, as a registration leaves them.
     std::unique_ptr<StaffManager> twoStaff()
     {
@@ -53,7 +37,7 @@ private slots:
     {
         TestEnv::initApp();
         QVERIFY2(m_s3.start({"lattica", "vexatimecodes"}), qPrintable(m_s3.error()));
-        m_seed.reset(new QAmazonConnection(S3TestServer::kKeyId, S3TestServer::kSecret, m_s3.endpoint()));
+        m_store.open(m_s3);
         put(kAcc + "/enc", encryptText("pw").toBase64());
         put(kAcc + "/nxtdev", "4");
         put("0_cfg/V3VexaData.zip", TestZip::make({{"prod.ini", "universal"}}));
@@ -63,14 +47,8 @@ private slots:
     }
     void init()
     {
-        if (user()) {
-            user()->clear();
-            user()->sync();
-        }
-        m_data.reset(TestEnv::freshDataFolder());
+        m_data.reset(CloudFixture::freshDevice(m_s3));
         shared()->clear();
-        m_s3.useInSettings();
-        user()->setValue("credblock_s", QString(CloudCredentials::seal(S3TestServer::kKeyId, S3TestServer::kSecret, "api:k")));
         user()->setValue("regem_s", kAcc);
     }
 
@@ -163,7 +141,6 @@ private slots:
         QCOMPARE(message, QString("Access code <b>%1</b> will allow <b>JS</b><br> to use Lattica as a Surveyor.<br>"
                                   "This code expires after one day.<p>").arg(code));
         QCOMPARE(object(code), ("2,JS," + kAcc).toLatin1());
-        QCOMPARE(staff->getStaffItem(1)->codeState(), QString());
         QCOMPARE(shared()->value("staff/2").toString(), "JS:Jo Smith:" + code + ":" + QString::number(QDate::currentDate().toJulianDay()));
 
         // the surveyor's device (fresh settings) signs in with the code
@@ -174,14 +151,11 @@ private slots:
         StaffManager onDevice;
         onDevice.connectTo(&comms);
         QCOMPARE(comms.registerStaff(code), "Connected to account " + kAcc);
-        QCOMPARE(user()->value("userID_s").toString(), QString("JS"));
-        QCOMPARE(user()->value("userName_s").toString(), QString("Jo Smith"));
         QCOMPARE(user()->value("users").toStringList(), QStringList({"Admin", "JS"})); // transfer targets
         // un.ini did not move this installation
-        QCOMPARE(user()->value("storageHost_s").toString(), QString("127.0.0.1"));
-        QVERIFY(!user()->value("credblock_s").toString().isEmpty());
-        QCOMPARE(user()->value("datapath").toString(), m_data->path());
-        QCOMPARE(user()->value("currver").toInt(), 10800);
+        QCOMPARE(CloudFixture::userValues({"userID_s", "userName_s", "storageHost_s", "datapath", "currver"}),
+                 QStringList({"JS", "Jo Smith", "127.0.0.1", m_data->path(), "10800"}));
+        QVERIFY(user()->contains("credblock_s"));
     }
 
     void collisionDrawsAgain()
@@ -198,11 +172,9 @@ private slots:
     void commandLine()
     {
         auto run = [](const QStringList &args, int rc) {
-            QProcess cli;
-            cli.start(LTA_BINARY_DIR "/src/lattica-cli", QStringList{"staff"} + args);
-            cli.waitForFinished(30000);
-            [&] { QCOMPARE(cli.exitCode(), rc); }();
-            return QString::fromUtf8(cli.readAllStandardOutput() + cli.readAllStandardError()).trimmed();
+            QByteArray out;
+            [&] { QCOMPARE(CloudFixture::runCli(QStringList{"staff"} + args, &out, QByteArray(), true), rc); }();
+            return QString::fromUtf8(out).trimmed();
         };
         user()->sync();
         twoStaff();
@@ -221,13 +193,11 @@ private slots:
     void expired()
     {
         const qint64 today = QDate::currentDate().toJulianDay();
-        shared()->setValue("staff/1", "Admin:Administrator::");
-        shared()->setValue("staff/2", QString("JS:Jo Smith:K1234:%1").arg(today - 1));
-        shared()->setValue("staff/3", QString("KL:Kim Lee:M4321:%1").arg(today));
+        CloudFixture::setValues(shared(), {{"staff/1", "Admin:Administrator::"}, {"staff/2", QString("JS:Jo Smith:K1234:%1").arg(today - 1)},
+                                           {"staff/3", QString("KL:Kim Lee:M4321:%1").arg(today)}});
         StaffManager staff;
-        QCOMPARE(staff.getStaffItem(0)->codeState(), QString());
-        QCOMPARE(staff.getStaffItem(1)->codeState(), QString("Expired"));
-        QCOMPARE(staff.getStaffItem(2)->codeState(), QString());
+        QCOMPARE(QStringList({staff.getStaffItem(0)->codeState(), staff.getStaffItem(1)->codeState(), staff.getStaffItem(2)->codeState()}),
+                 QStringList({"", "Expired", ""}));
     }
 };
 

@@ -2,47 +2,21 @@
 // also serves the probed page) and the local stand-in of the mail API, both
 // on 127.0.0.1: accounts, staff codes, passwords, catalogue and configuration
 // updates, file transfers and the task queue.
-#include "app/appcontext.h"
-#include "app/appsettings.h"
 #include "app/textcipher.h"
 #include "cloud/cloudcomms.h"
-#include "cloud/cloudcredentials.h"
-#include "cloud/qamazonconnection.h"
-#include "testenv.h"
-#include "testservers.h"
+#include "cloudfixture.h"
 #include "testzip.h"
 
-#include <QJsonArray>
-#include <QNetworkReply>
-#include <QRegularExpression>
-#include <QSignalSpy>
-#include <QTcpServer>
-#include <QtTest>
-#include <memory>
+using CloudFixture::mailField;
 
 namespace {
 const QString kOwner = "owner@example.com", kOwnerPassword = "Sesame 1", kSupport = "help@lattica.test";
 const QString kZip = "acc@example.com/V3VexaData.zip", kNotFound = "Failed to find your account or catalogue data in the cloud.";
 const QString kDenied = "Access denied. Check that your device time is correct. It must be within 2 mins of actual time, and account is correct";
-
-QString field(const QJsonObject &message, const QString &name)
-{
-    for (const QJsonValue &v : message.value("parts").toArray())
-        if (v.toObject().value("name").toString() == name)
-            return QString::fromUtf8(QByteArray::fromBase64(v.toObject().value("body").toString().toLatin1()));
-    return "<no " + name + ">";
-}
-// User settings as text, "-" where unset.
-QStringList user(const QStringList &keys)
-{
-    QStringList out;
-    for (const QString &key : keys)
-        out << AppContext::userSettings()->value(key, "-").toString();
-    return out;
-}
+const QString kOutside = QDir::tempPath() + "/lta-unzip-outside-" + QString::number(QCoreApplication::applicationPid());
+QStringList user(const QStringList &keys) { return CloudFixture::userValues(keys); }
 // The one result a spy caught.
 QString only(QSignalSpy &spy) { return spy.size() == 1 ? spy.takeFirst().at(0).toString() : QStringLiteral("<%1 results>").arg(spy.size()); }
-const QString kOutside = QDir::tempPath() + "/lta-unzip-outside-" + QString::number(QCoreApplication::applicationPid());
 } // namespace
 
 class TestCloudComms : public QObject
@@ -51,43 +25,21 @@ class TestCloudComms : public QObject
     S3TestServer m_s3;
     MailTestServer m_mail;
     std::unique_ptr<QTemporaryDir> m_data;
-    std::unique_ptr<QAmazonConnection> m_seed;
+    CloudFixture::Store m_store;
     QStringList m_fetched, m_added;
 
-    QByteArray object(const QString &key)
-    {
-        QNetworkReply *reply = m_seed->getFile("lattica", key.toLatin1());
-        return reply->error() == QNetworkReply::NoError ? reply->readAll() : "<missing>";
-    }
-    void put(const QString &key, const QByteArray &body, const char *bucket = "lattica")
-    {
-        QNetworkReply *reply = m_seed->putFile(key, QLatin1String(bucket), body, false);
-        QVERIFY2(reply->error() == QNetworkReply::NoError, qPrintable(key + ": " + reply->errorString()));
-    }
-    void remove(const QString &key) { QVERIFY(m_seed->deleteFile(key, "lattica")); }
-
-    // A fresh installation: empty user settings and its own data folder.
+    QByteArray object(const QString &key) { return m_store.get(key); }
+    void put(const QString &key, const QByteArray &body, const char *bucket = "lattica") { QVERIFY2(m_store.put(key, body, bucket).isEmpty(), qPrintable(key)); }
     void newDevice()
     {
-        if (appSettings *old = AppContext::userSettings()) {
-            old->clear();
-            old->sync();
-        }
-        m_data.reset(TestEnv::freshDataFolder());
-        m_s3.useInSettings();
-        appSettings *user = AppContext::userSettings();
-        user->setValue("credblock_s", QString(CloudCredentials::seal(S3TestServer::kKeyId, S3TestServer::kSecret, "api:key-test")));
-        user->setValue("ltaurl", m_mail.url("/v3/mg.example/messages").toString());
-        user->setValue("supportemail", kSupport);
-        user->setValue("inetProbeUrl_s", m_s3.url("/").toString()); // the bucket list: a page with content
+        m_data.reset(CloudFixture::freshDevice(m_s3, &m_mail, "api:key-test"));
+        AppContext::userSettings()->setValue("supportemail", kSupport);
     }
 
     std::unique_ptr<CloudComms> newComms(bool signedIn = false)
     {
-        if (signedIn) {
-            AppContext::userSettings()->setValue("regem_s", "acc@example.com");
-            AppContext::userSettings()->setValue("userID_s", "JS");
-        }
+        if (signedIn)
+            CloudFixture::setUser({{"regem_s", "acc@example.com"}, {"userID_s", "JS"}});
         std::unique_ptr<CloudComms> comms(new CloudComms(nullptr));
         // the business data of a customer number, as the supplier would give it
         comms->business.fetchAccountAddresses = [this](const QString &account) {
@@ -108,7 +60,7 @@ private slots:
         TestEnv::initApp();
         QVERIFY2(m_s3.start({"lattica", "vexatimecodes"}), qPrintable(m_s3.error()));
         QVERIFY2(m_mail.start(), qPrintable(m_mail.error()));
-        m_seed.reset(new QAmazonConnection(S3TestServer::kKeyId, S3TestServer::kSecret, m_s3.endpoint()));
+        m_store.open(m_s3);
         put(kOwner + "/enc", encryptText(kOwnerPassword.toLocal8Bit()).toBase64());
         put(kOwner + "/nxtdev", "7");
         put(kOwner + "/st/lta.ini", "[General]\nsuppAccnts_sl=C123456\n[busNames]\nC123456=Acme Shutters\n");
@@ -179,7 +131,7 @@ private slots:
         QByteArray plain;
         QVERIFY(decryptText(QByteArray::fromBase64(object(account + "/enc")), &plain) && plain == password.toLocal8Bit());
         const QJsonObject mail = m_mail.take().value(0);
-        QCOMPARE(QStringList({field(mail, "to"), field(mail, "subject"), field(mail, "text"), mail.value("authorization").toString()}),
+        QCOMPARE(QStringList({mailField(mail, "to"), mailField(mail, "subject"), mailField(mail, "text"), mail.value("authorization").toString()}),
                  QStringList({kSupport, "New Lattica account: ", "Account: C123456 : Acme Shutters<p>Email: new.shop@example.com",
                               "Basic " + QByteArray("api:key-test").toBase64()}));
 
@@ -221,7 +173,7 @@ private slots:
         QFETCH(QString, expected);
         const QByteArray counter = object(kOwner + "/nxtdev"), record = object(kOwner + "/enc");
         AppContext::userSettings()->setValue("credblock_s", secret.isEmpty() ? QString("00ff00ff")
-                                                                             : QString(CloudCredentials::seal(S3TestServer::kKeyId, secret, "api:k")));
+                                                                             : CloudFixture::sealed(secret));
         m_s3.take();
         auto comms = newComms();
         QCOMPARE(comms->registerAtLTA(email, QString(), password, true), expected);
@@ -248,10 +200,7 @@ private slots:
     {
         QFETCH(QString, code);
         QFETCH(QString, expected);
-        appSettings *settings = AppContext::userSettings();
-        settings->setValue("controller", true);
-        settings->setValue("oStaffID", "99");
-        settings->setValue("regem_s", "someone@else.example");
+        CloudFixture::setUser({{"controller", true}, {"oStaffID", "99"}, {"regem_s", "someone@else.example"}});
         const QByteArray counter = object(kOwner + "/nxtdev");
         auto comms = newComms();
         QCOMPARE(comms->registerStaff(code), expected);
@@ -261,7 +210,7 @@ private slots:
             QVERIFY(m_fetched.isEmpty()); // a staff member does not manage the business accounts
         } else {
             QCOMPARE(user(keys).mid(1, 4), QStringList({"-", "-", "-", "-"}));
-            QVERIFY(!settings->value("controller").toBool() && comms->regEmail().isEmpty());
+            QVERIFY(!AppContext::setting("controller").toBool() && comms->regEmail().isEmpty());
             QCOMPARE(object(kOwner + "/nxtdev"), counter);
         }
     }
@@ -278,7 +227,7 @@ private slots:
         for (int round = 0; round < 2; ++round) {
             QCOMPARE(comms->forgotPassword(email), "An email with a temporary password has been sent to " + email);
             const QJsonObject mail = m_mail.take().value(0);
-            const QString sent = field(mail, "to") + "|" + field(mail, "subject") + "|" + field(mail, "text");
+            const QString sent = mailField(mail, "to") + "|" + mailField(mail, "subject") + "|" + mailField(mail, "text");
             QVERIFY2(text.match(sent).hasMatch(), qPrintable(sent));
             temporaries << text.match(sent).captured(1);
         }
@@ -376,7 +325,7 @@ private slots:
         QCOMPARE(config.count(), 1);
         QVERIFY(QFile::exists(AppContext::dataFolder + "/VexaCfg/edi.cfg"));
         // a failed catalogue fetch skips the settings
-        remove(kZip);
+        QVERIFY(m_store.conn->deleteFile(kZip, "lattica"));
         AppContext::userSettings()->remove("V3VexaData");
         comms->asyncCheckForData();
         QCOMPARE(only(results), "Products: " + kNotFound);
@@ -439,11 +388,7 @@ private slots:
     void offline()
     {
         auto comms = newComms(true);
-        QVERIFY(comms->checkInternet());
-        QTcpServer closed; // a port that is not answered
-        QVERIFY(closed.listen(QHostAddress::LocalHost));
-        AppContext::userSettings()->setValue("inetProbeUrl_s", QString("http://127.0.0.1:%1/").arg(closed.serverPort()));
-        closed.close();
+        AppContext::userSettings()->setValue("inetProbeUrl_s", "http://127.0.0.1:1/"); // nothing answers there
         QVERIFY(!comms->checkInternet());
         QSignalSpy results(comms.get(), &CloudComms::asyncResult);
         comms->queueTask(CloudComms::TaskConnections);

@@ -2,17 +2,8 @@
 // (npm s3rver). Each device has its own data folder and settings stores; a
 // small proxy of our own stands between one device and the server to fail an
 // upload once or to be stopped.
-#include "app/appcontext.h"
-#include "app/appsettings.h"
-#include "cloud/cloudcredentials.h"
 #include "cloud/dcloudcomms.h"
-#include "cloud/qamazonconnection.h"
-#include "testenv.h"
-#include "testservers.h"
-
-#include <QNetworkReply>
-#include <QtTest>
-#include <memory>
+#include "cloudfixture.h"
 
 namespace {
 const QString kAcc = "acc@example.com";
@@ -45,7 +36,7 @@ class TestDCloudComms : public QObject
     Q_OBJECT
     S3TestServer m_s3;
     std::unique_ptr<QTemporaryDir> m_data;
-    std::unique_ptr<QAmazonConnection> m_seed;
+    CloudFixture::Store m_store;
 
     // A device signed in to the account; port: reach storage through it.
     std::unique_ptr<Device> device(bool controller, const QString &email = kAcc, int port = 0)
@@ -54,25 +45,19 @@ class TestDCloudComms : public QObject
         QDir().mkpath(d->root() + "/st");
         d->user.reset(new appSettings(d->dir.path() + "/user.ini", QSettings::IniFormat));
         d->shared.reset(new appSettings(d->file("lta.ini"), QSettings::IniFormat));
-        d->user->setValue("regem_s", email);
-        d->user->setValue("controller", controller);
-        d->user->setValue("allweddi", QString(CloudCredentials::seal(S3TestServer::kKeyId, S3TestServer::kSecret, "api:k")));
+        CloudFixture::setValues(d->user.get(), {{"regem_s", email}, {"controller", controller}, {"allweddi", CloudFixture::sealed()}});
         AppContext::userSettings()->setValue("storagePort_i", port ? port : m_s3.port());
         d->sync.reset(new DCloudComms({d->root(), d->user.get(), d->shared.get()}));
         AppContext::userSettings()->setValue("storagePort_i", m_s3.port());
         return d;
     }
-    QByteArray object(const QString &name)
-    {
-        QNetworkReply *reply = m_seed->getFile("lattica", (kAcc + "/st/" + name).toLatin1());
-        return reply->error() == QNetworkReply::NoError ? reply->readAll() : "<missing>";
-    }
+    QByteArray object(const QString &name) { return m_store.get(kAcc + "/st/" + name); }
     void put(const QString &name, const QByteArray &body, bool mark = true)
     {
-        QCOMPARE(m_seed->putFile(kAcc + "/st/" + name, "lattica", body, false)->error(), QNetworkReply::NoError);
+        QCOMPARE(m_store.put(kAcc + "/st/" + name, body), QString());
         if (mark) {
             QTest::qWait(1100); // the marker's time has whole seconds
-            QCOMPARE(m_seed->putFile(kAcc + "/mod/st", "lattica", "", false)->error(), QNetworkReply::NoError);
+            QCOMPARE(m_store.put(kAcc + "/mod/st", ""), QString());
         }
     }
     // "METHOD path" of the storage requests since the last call.
@@ -91,7 +76,7 @@ private slots:
         QVERIFY2(m_s3.start({"lattica"}), qPrintable(m_s3.error()));
         m_data.reset(TestEnv::freshDataFolder());
         m_s3.useInSettings();
-        m_seed.reset(new QAmazonConnection(S3TestServer::kKeyId, S3TestServer::kSecret, m_s3.endpoint()));
+        m_store.open(m_s3);
     }
 
     void controllerAndStaff()
@@ -191,10 +176,8 @@ private slots:
         if (fault == "upload") {
             // the same object tries again and now succeeds
             QCOMPARE(object("retry.txt"), QByteArray("<missing>"));
-            QVERIFY(d->sync->syncSettings() >= 1);
-            QVERIFY(d->sync->syncResult().startsWith("Last sync: "));
+            QVERIFY(d->sync->syncSettings() >= 1 && d->sync->syncResult().startsWith("Last sync: ") && d->st() > 0);
             QCOMPARE(object("retry.txt"), QByteArray("retry me"));
-            QVERIFY(d->st() > 0);
         }
     }
 
@@ -205,20 +188,14 @@ private slots:
         QSettings conf(home.path() + "/config/Vexa/Lta.conf", QSettings::IniFormat);
         for (const char *key : {"storageScheme_s", "storageHost_s", "storagePort_i", "storagePathStyle_b"})
             conf.setValue(key, AppContext::userSettings()->value(key));
-        conf.setValue("allweddi", QString(CloudCredentials::seal(S3TestServer::kKeyId, S3TestServer::kSecret, "api:k")));
-        conf.setValue("regem_s", kAcc);
-        conf.setValue("controller", false);
-        conf.sync();
+        CloudFixture::setValues(&conf, {{"allweddi", CloudFixture::sealed()}, {"regem_s", kAcc}, {"controller", false}});
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("HOME", home.path());
         env.insert("XDG_CONFIG_HOME", home.path() + "/config");
         for (int run = 0; run < 2; ++run) {
-            QProcess cli;
-            cli.setProcessEnvironment(env);
-            cli.start(LTA_BINARY_DIR "/src/lattica-cli", {"sync", "--data", home.path() + "/data"});
-            QVERIFY(cli.waitForFinished(30000));
-            QCOMPARE(cli.exitCode(), 0);
-            QVERIFY(cli.readAllStandardOutput().startsWith("Last sync: "));
+            QByteArray out;
+            QCOMPARE(CloudFixture::runCli({"sync", "--data", home.path() + "/data"}, &out, QByteArray(), false, env), 0);
+            QVERIFY(out.startsWith("Last sync: "));
         }
         QCOMPARE(TestEnv::readFile(home.path() + "/data/st/lta.ini"), object("lta.ini"));
         QVERIFY(QSettings(home.path() + "/config/Vexa/Lta.conf", QSettings::IniFormat).value("st").toLongLong() > 0);

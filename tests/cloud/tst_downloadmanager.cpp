@@ -1,15 +1,10 @@
 // The installer download against a local HTTP server of the tests
 // (downloadserver.py): only a whole, matching file reaches the launcher.
-#include "app/appcontext.h"
-#include "app/appsettings.h"
 #include "cloud/downloadmanager.h"
-#include "testenv.h"
-#include "testservers.h"
+#include "cloudfixture.h"
 
 #include <QCryptographicHash>
 #include <QStandardPaths>
-#include <QtTest>
-#include <memory>
 
 namespace {
 class DownloadServer : public ServerProcess
@@ -92,15 +87,11 @@ private slots:
         if (error.isEmpty()) {
             QCOMPARE(launched, QStringList{saved});
             QCOMPARE(TestEnv::readFile(saved), wholeFile());
-            QVERIFY(errors.isEmpty());
-            QVERIFY(prog.size() > 1);
-            QCOMPARE(dm.prog(), 1.0);
+            QVERIFY(errors.isEmpty() && prog.size() > 1 && dm.prog() == 1.0);
             QCOMPARE(dm.rate(), QString("100%"));
         } else {
-            QVERIFY(launched.isEmpty());
-            QVERIFY(!QFile::exists(saved));
-            QCOMPARE(errors.size(), 1);
-            QVERIFY2(errors.first().contains(error), qPrintable(errors.first()));
+            QVERIFY(launched.isEmpty() && !QFile::exists(saved));
+            QVERIFY2(errors.size() == 1 && errors.first().contains(error), qPrintable(errors.join('|')));
         }
     }
 
@@ -120,8 +111,6 @@ private slots:
     void linuxLauncher()
     {
         // without a command the file is only reported
-        DownloadManager dm;
-        QSignalSpy saved(&dm, &DownloadManager::saved);
         QString message;
         QVERIFY(!DownloadManager::defaultLauncher("/tmp/setup.bin", &message));
         QCOMPARE(message, QString("The new version was saved to /tmp/setup.bin"));

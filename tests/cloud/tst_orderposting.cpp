@@ -1,37 +1,19 @@
 // Posting, transfers and address checks against the S3-compatible test server
 // (npm s3rver) and the mail API stand-in, both on 127.0.0.1, with faults
 // injected on either side: no order may be lost, and none mailed twice.
-#include "app/appcontext.h"
-#include "app/appsettings.h"
-#include "app/textcipher.h"
 #include "cloud/cloudcomms.h"
-#include "cloud/cloudcredentials.h"
-#include "cloud/qamazonconnection.h"
+#include "cloudfixture.h"
 #include "orders/vexaorder.h"
-#include "testenv.h"
 #include "suppliertestservers.h"
-#include "testservers.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QNetworkReply>
 #include <QProcess>
-#include <QSignalSpy>
 #include <QTimer>
-#include <QtTest>
-#include <memory>
 #include <signal.h>
+
+using CloudFixture::mailField;
 
 namespace {
 const QString kAccount = "acc@example.com", kDesk = "orders@supplier.test", kConf = "office@business.test";
-
-QString field(const QJsonObject &message, const QString &name)
-{
-    for (const QJsonValue &v : message.value("parts").toArray())
-        if (v.toObject().value("name").toString() == name)
-            return QString::fromUtf8(QByteArray::fromBase64(v.toObject().value("body").toString().toLatin1()));
-    return QString();
-}
 
 QByteArray orderJson(const QString &id, const QString &xto = QString())
 {
@@ -53,10 +35,7 @@ QStringList filesIn(const QString &sub)
     return out;
 }
 
-QStringList orderFiles()
-{
-    return filesIn("in") + filesIn("post") + filesIn("posted") + filesIn("xfer");
-}
+QStringList orderFiles() { return filesIn("in") + filesIn("post") + filesIn("posted") + filesIn("xfer"); }
 } // namespace
 
 class TestOrderPosting : public QObject
@@ -66,45 +45,18 @@ class TestOrderPosting : public QObject
     MailTestServer m_mail;
     FtpTestServer m_ftp;
     std::unique_ptr<QTemporaryDir> m_data;
-    std::unique_ptr<QAmazonConnection> m_seed;
+    CloudFixture::Store m_store;
     QHash<QString, int> m_deskMails; // orderID -> supplier mails accepted or attempted
 
-    QByteArray object(const QString &key)
-    {
-        QNetworkReply *reply = m_seed->getFile("lattica", key.toUtf8());
-        return reply->error() == QNetworkReply::NoError ? reply->readAll() : "<missing>";
-    }
-    void put(const QString &key, const QByteArray &body)
-    {
-        QNetworkReply *reply = m_seed->putFile(key, "lattica", body, false);
-        QVERIFY2(reply->error() == QNetworkReply::NoError, qPrintable(key + ": " + reply->errorString()));
-    }
-
+    QByteArray object(const QString &key) { return m_store.get(key); }
+    void put(const QString &key, const QByteArray &body) { QVERIFY2(m_store.put(key, body).isEmpty(), qPrintable(key)); }
     // A signed-in device of the account, user userId, in a fresh data folder.
     void device(const QString &userId)
     {
-        appSettings *user = AppContext::userSettings();
-        if (user) {
-            user->clear();
-            user->sync();
-        }
-        m_data.reset(TestEnv::freshDataFolder());
-        user = AppContext::userSettings();
-        m_s3.useInSettings();
-        user->setValue("credblock_s", QString(CloudCredentials::seal(S3TestServer::kKeyId, S3TestServer::kSecret, "api:key-test")));
-        user->setValue("ltaurl", m_mail.url("/v3/mg.example/messages").toString());
-        user->setValue("inetProbeUrl_s", m_s3.url("/").toString());
-        user->setValue("regem_s", kAccount);
-        user->setValue("userID_s", userId);
-        user->setValue("ordersemail", kDesk);
-        user->setValue("emailconf_s", kConf);
-        user->setValue("saveins3_b", true);
-        user->setValue("attachXml_b", false);
-        user->sync();
-        appSettings *shared = AppContext::sharedSettings();
-        shared->setValue("staff/1", "Admin:Administrator::");
-        shared->setValue("staff/2", "JO:Jo Other::");
-        shared->sync();
+        m_data.reset(CloudFixture::freshDevice(m_s3, &m_mail, "api:key-test"));
+        CloudFixture::setUser({{"regem_s", kAccount}, {"userID_s", userId}, {"ordersemail", kDesk}, {"emailconf_s", kConf},
+                               {"saveins3_b", true}, {"attachXml_b", false}});
+        CloudFixture::setValues(AppContext::sharedSettings(), {{"staff/1", "Admin:Administrator::"}, {"staff/2", "JO:Jo Other::"}});
         TestEnv::writeFile(AppContext::cfgFolder + "/edi.cfg", "[General]\nediEnabled=false\n");
     }
     void queue(const QString &state, const QString &id, const QString &xto = QString())
@@ -133,17 +85,14 @@ class TestOrderPosting : public QObject
         for (const QJsonObject &m : m_mail.take()) {
             if (m.value("method").toString() != "POST")
                 continue;
-            const QString to = field(m, "to"), subject = field(m, "subject");
+            const QString to = mailField(m, "to"), subject = mailField(m, "subject");
             out << to + ": " + subject;
             if (to == kDesk)
                 ++m_deskMails[subject.section("Ref: R-", 1)];
         }
         return out;
     }
-    static QString cli()
-    {
-        return QStringLiteral(LTA_BINARY_DIR) + "/src/lattica-cli";
-    }
+    static QString cli() { return QStringLiteral(LTA_BINARY_DIR) + "/src/lattica-cli"; }
 
 private slots:
     void initTestCase()
@@ -151,7 +100,7 @@ private slots:
         TestEnv::initApp();
         QVERIFY2(m_s3.start({"lattica"}), qPrintable(m_s3.error()));
         QVERIFY2(m_mail.start(), qPrintable(m_mail.error()));
-        m_seed.reset(new QAmazonConnection(S3TestServer::kKeyId, S3TestServer::kSecret, m_s3.endpoint()));
+        m_store.open(m_s3);
         QVERIFY2(m_ftp.start("portal", "drop-pass", "viewer", "view-pass"), qPrintable(m_ftp.error()));
         QVERIFY(QDir(m_ftp.root()).mkpath("Orders"));
     }
@@ -309,8 +258,7 @@ private slots:
             if (m_deskMails.value(id))
                 counts << QString(id) + ":" + QString::number(m_deskMails.value(id));
         QCOMPARE(counts.join(' '), deskMails);
-        QStringList all = orderFiles();
-        QCOMPARE(all, files);
+        QCOMPARE(orderFiles(), files);
         if (fault == "xml")
             QVERIFY(QFileInfo::exists(AppContext::ordersFolder + "b/0old.xml-b"));
     }
@@ -319,15 +267,8 @@ private slots:
     // retry mails the same upload and does not upload it again.
     void portalUploadKeptForRetry()
     {
-        QSettings edi(AppContext::cfgFolder + "/edi.cfg", QSettings::IniFormat);
-        edi.setValue("ediEnabled", true);
-        edi.setValue("ediScheme", "ftp");
-        edi.setValue("ediAddress", "127.0.0.1");
-        edi.setValue("ediUserName", "portal");
-        edi.setValue("ediUserPass", QString::fromLatin1(encryptText("drop-pass").toBase64()));
-        edi.sync();
-        AppContext::userSettings()->setValue("ediFtpPort_i", m_ftp.port());
-        AppContext::userSettings()->setValue("attachXml_b", true);
+        CloudFixture::writeEdi("ftp", "portal", "drop-pass", {{"ediEnabled", true}});
+        CloudFixture::setUser({{"ediFtpPort_i", m_ftp.port()}, {"attachXml_b", true}});
         AppContext::sharedSettings()->setValue("busNames/C123456", "Acme Shutters");
         queue("post", "A1");
         m_ftp.take();
@@ -347,7 +288,7 @@ private slots:
         const QList<QJsonObject> sent = m_mail.take();
         QCOMPARE(sent.size(), 3); // the refused try, the accepted one, the confirmation
         const QString name = remote.section('/', -1);
-        QVERIFY(field(sent.at(1), "html").contains("<p>Upload ID: " + name));
+        QVERIFY(mailField(sent.at(1), "html").contains("<p>Upload ID: " + name));
         QStringList files;
         for (const QJsonValue &part : sent.at(1).value("parts").toArray())
             files << part.toObject().value("filename").toString();
@@ -387,8 +328,8 @@ private slots:
     // Two users of one account: Admin sends, JO receives into "in/".
     void transfersBetweenUsers()
     {
-        for (const QString &key : m_seed->getCloudDirContents("lattica", kAccount + "/xfer/jo/"))
-            QVERIFY(m_seed->deleteFile(key, "lattica")); // sent by earlier tests
+        for (const QString &key : m_store.conn->getCloudDirContents("lattica", kAccount + "/xfer/jo/"))
+            QVERIFY(m_store.conn->deleteFile(key, "lattica")); // sent by earlier tests
         queue("xfer", "T1", "2");
         queue("xfer", "T2", "JO");
         CloudComms sender(nullptr);
@@ -408,10 +349,8 @@ private slots:
         QCOMPARE(filesIn("in").join(" "), QString("in/T1 in/T2 in/T3 in/T5 in/T5-i"));
         QCOMPARE(TestEnv::readFile(AppContext::ordersFolder + "in/T1"), orderJson("T1", "2"));
         QCOMPARE(object(kAccount + "/a/T5-i"), orderJson("T5"));
-        QStringList left = m_seed->getCloudDirContents("lattica", kAccount + "/xfer/jo/");
-        left.sort();
         // listings never hand out the unsafe name; the object itself stays put
-        QCOMPARE(left, QStringList({kAccount + "/xfer/jo/T4"}));
+        QCOMPARE(m_store.conn->getCloudDirContents("lattica", kAccount + "/xfer/jo/"), QStringList({kAccount + "/xfer/jo/T4"}));
         QCOMPARE(object(kAccount + "/xfer/jo/evil\\..\\..\\x"), orderJson("evil"));
         QVERIFY(!QFileInfo::exists(AppContext::ordersFolder + "x"));
     }
@@ -450,12 +389,9 @@ private slots:
         QFETCH(QString, reply);
         QFETCH(int, result);
         QFETCH(QString, message);
-        appSettings *user = AppContext::userSettings();
-        user->setValue("mailChkUrl_s", m_mail.url("/api/check").toString());
-        user->setValue("mgValidateUrl_s", m_mail.url("/v3/address/validate").toString());
-        user->setValue("mgValidateKey_s", "pubkey-test");
-        user->setValue("mailChkApi_s", service == "mg" ? "mg" : "al");
-        user->setValue("mailchk_b", service != "off");
+        CloudFixture::setUser({{"mailChkUrl_s", m_mail.url("/api/check").toString()}, {"mgValidateKey_s", "pubkey-test"},
+                               {"mgValidateUrl_s", m_mail.url("/v3/address/validate").toString()},
+                               {"mailChkApi_s", service == "mg" ? "mg" : "al"}, {"mailchk_b", service != "off"}});
         QVERIFY(m_mail.control({{"replies", QJsonObject{{"jo@x.com", QJsonArray{status, reply}}}}}));
         VexaOrder order;
         CloudComms comms(&order);
@@ -493,9 +429,8 @@ private slots:
         QVERIFY(comms.sendLogs());
         const QList<QJsonObject> sent = m_mail.take();
         QCOMPARE(sent.size(), 1);
-        QCOMPARE(field(sent.first(), "subject"), QString("Logs from: Acme Shutters"));
-        QCOMPARE(field(sent.first(), "text"), QString("Logs from: Acme Shutters emailconf_s=" + kConf));
-        QCOMPARE(field(sent.first(), "attachment"), QString("line one\n"));
+        QCOMPARE(QStringList({mailField(sent.first(), "subject"), mailField(sent.first(), "text"), mailField(sent.first(), "attachment")}),
+                 QStringList({"Logs from: Acme Shutters", "Logs from: Acme Shutters emailconf_s=" + kConf, "line one\n"}));
     }
 };
 

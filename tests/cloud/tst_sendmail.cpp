@@ -1,31 +1,107 @@
 // The mail request against a local stand-in of the mail API that parses the
 // multipart body with Python's MIME parser.
-#include "app/appcontext.h"
-#include "app/appsettings.h"
 #include "cloud/mailsender.h"
-#include "testenv.h"
-#include "testservers.h"
+#include "cloudfixture.h"
 
-#include <QJsonArray>
-#include <QSignalSpy>
-#include <QTcpServer>
-#include <QtTest>
-#include <memory>
 
-namespace {
-const QByteArray kCredential = "api:key-3ax6xnjp29jd6fds4gc373sgvjxteol0";
-} // namespace
+static const QByteArray kCredential = "api:key-3ax6xnjp29jd6fds4gc373sgvjxteol0";
 
 class TestSendMail : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void init();
-    void fullMessageWithAttachments();
-    void bodies();
-    void failures_data();
-    void failures();
+    void initTestCase()
+    {
+        TestEnv::initApp();
+        QVERIFY2(m_server.start(), qPrintable(m_server.error()));
+    }
+
+    void init()
+    {
+        m_data.reset(TestEnv::freshDataFolder());
+        AppContext::userSettings()->setValue("ltaurl", m_server.url("/v3/mg.example/messages").toString());
+        m_server.take();
+    }
+
+    void fullMessageWithAttachments()
+    {
+        const QString xml = m_data->filePath("A12.xml"), order = m_data->filePath("A12.vexa");
+        QByteArray binary;
+        for (int i = 0; i < 256; ++i)
+            binary.append(char(i));
+        QVERIFY(TestEnv::writeFile(xml, "<order id=\"A12\"/>") && TestEnv::writeFile(order, binary));
+        MailSender sender(kCredential);
+        QSignalSpy results(&sender, &MailSender::asyncResult);
+        QVERIFY2(sender.sendMail("orders@supplier.example", "shop@retailer.example", "Retailer <shop@retailer.example>",
+                                 "Order A12 – Café Row", "Please supply the attached order.\nThanks",
+                                 {xml + ";\"A12\r\n.xml\"", m_data->filePath("missing.pdf") + ";missing.pdf", order + ";A12.vexa"},
+                                 "copy@retailer.example"),
+                 qPrintable(sender.lastMessage()));
+        QCOMPARE(results.count(), 0);
+
+        QStringList parts;
+        const QJsonObject m = take(&parts);
+        QCOMPARE(m.value("path").toString(), QString("/v3/mg.example/messages"));
+        QVERIFY(m.value("contentType").toString().startsWith("multipart/form-data; boundary="));
+        QCOMPARE(m.value("defects").toInt(), 0);
+        QCOMPARE(m.value("authorization").toString(), QString("Basic " + kCredential.toBase64()));
+        QCOMPARE(m.value("parts").toArray().at(6).toObject().value("contentType").toString(), QString("application/octet-stream"));
+        // the unreadable attachment is left out; the others keep their bytes and
+        // their names, less the quotes and line breaks that would break the header
+        QCOMPARE(parts, QStringList({"to=orders@supplier.example", "cc=copy@retailer.example", "subject=Order A12 – Café Row",
+                                     "from=Retailer <shop@retailer.example>", "h:Reply-To=shop@retailer.example",
+                                     "text=Please supply the attached order.\nThanks", "attachment;A12.xml=<order id=\"A12\"/>",
+                                     "attachment;A12.vexa=" + QString::fromUtf8(binary)}));
+        QCOMPARE(QByteArray::fromBase64(m.value("parts").toArray().at(7).toObject().value("body").toString().toLatin1()), binary);
+    }
+
+    void bodies()
+    {
+        // an HTML body goes out as is and as plain text; optional fields are left out
+        const QString html = "<!DOCTYPE HTML><html><body><h1>Order A12</h1><p>Kitchen: 2 panels</p>"
+                             "<table><tr><td>Total</td><td>£1,234.50</td></tr></table></body></html>";
+        MailSender sender(kCredential);
+        QVERIFY(sender.sendMail("orders@supplier.example", QString(), "shop@retailer.example", "Order A12", html));
+        QStringList parts;
+        take(&parts);
+        QCOMPARE(parts.mid(0, 4), QStringList({"to=orders@supplier.example", "subject=Order A12", "from=shop@retailer.example", "html=" + html}));
+        const QString text = parts.value(4);
+        QVERIFY2(text.startsWith("text=") && !text.contains('<') && !text.contains('>') && text.contains("Order A12")
+                     && text.contains("Kitchen: 2 panels") && text.contains("£1,234.50") && parts.size() == 5,
+                 qPrintable(parts.join('|')));
+
+        QVERIFY(sender.sendMail("me@retailer.example", QString(), QString(), "Logs from: Shutters", "no html here <b>"));
+        parts.clear();
+        take(&parts);
+        QCOMPARE(parts, QStringList({"to=me@retailer.example", "subject=Logs from: Shutters", "text=no html here <b>"}));
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("not queued") << "/v3/mg.example/notqueued" << "'to' parameter is not a valid address";
+        QTest::newRow("not authorised") << "/v3/mg.example/unauthorised" << "";
+        QTest::newRow("nothing listening") << "" << "";
+    }
+
+    void failures()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, message);
+        // nothing listens on port 1
+        AppContext::userSettings()->setValue("ltaurl", (path.isEmpty() ? QUrl("http://127.0.0.1:1/v3/x/messages") : m_server.url(path)).toString());
+        MailSender sender(kCredential);
+        QSignalSpy results(&sender, &MailSender::asyncResult);
+        QVERIFY(!sender.sendMail("bad address", QString(), QString(), "s", "b"));
+        QVERIFY(!sender.lastMessage().isEmpty() && sender.lastMessage().contains(message));
+        QCOMPARE(results.count() == 1 ? results.first().first().toString() : "<no single result>", sender.lastMessage());
+
+        // without the setting the real service is used
+        AppContext::userSettings()->remove("ltaurl");
+        QCOMPARE(MailSender::endpoint().scheme(), QString("https"));
+        QVERIFY(MailSender::endpoint().path().startsWith("/v3/") && MailSender::endpoint().path().endsWith("/messages"));
+    }
 
 private:
     // The one message received, its parts as "name[;filename]=body" in order.
@@ -45,105 +121,6 @@ private:
     MailTestServer m_server;
     std::unique_ptr<QTemporaryDir> m_data;
 };
-
-void TestSendMail::initTestCase()
-{
-    TestEnv::initApp();
-    QVERIFY2(m_server.start(), qPrintable(m_server.error()));
-}
-
-void TestSendMail::init()
-{
-    m_data.reset(TestEnv::freshDataFolder());
-    AppContext::userSettings()->setValue("ltaurl", m_server.url("/v3/mg.example/messages").toString());
-    m_server.take();
-}
-
-void TestSendMail::fullMessageWithAttachments()
-{
-    const QString xml = m_data->filePath("A12.xml"), order = m_data->filePath("A12.vexa");
-    QByteArray binary;
-    for (int i = 0; i < 256; ++i)
-        binary.append(char(i));
-    QVERIFY(TestEnv::writeFile(xml, "<order id=\"A12\"/>") && TestEnv::writeFile(order, binary));
-    MailSender sender(kCredential);
-    QSignalSpy results(&sender, &MailSender::asyncResult);
-    QVERIFY2(sender.sendMail("orders@supplier.example", "shop@retailer.example", "Retailer <shop@retailer.example>",
-                             "Order A12 – Café Row", "Please supply the attached order.\nThanks",
-                             {xml + ";\"A12\r\n.xml\"", m_data->filePath("missing.pdf") + ";missing.pdf", order + ";A12.vexa"},
-                             "copy@retailer.example"),
-             qPrintable(sender.lastMessage()));
-    QCOMPARE(results.count(), 0);
-
-    QStringList parts;
-    const QJsonObject m = take(&parts);
-    QCOMPARE(m.value("path").toString(), QString("/v3/mg.example/messages"));
-    QVERIFY(m.value("contentType").toString().startsWith("multipart/form-data; boundary="));
-    QCOMPARE(m.value("defects").toInt(), 0);
-    QCOMPARE(m.value("authorization").toString(), QString("Basic " + kCredential.toBase64()));
-    QCOMPARE(m.value("parts").toArray().at(6).toObject().value("contentType").toString(), QString("application/octet-stream"));
-    // the unreadable attachment is left out; the others keep their bytes and
-    // their names, less the quotes and line breaks that would break the header
-    QCOMPARE(parts, QStringList({"to=orders@supplier.example", "cc=copy@retailer.example", "subject=Order A12 – Café Row",
-                                 "from=Retailer <shop@retailer.example>", "h:Reply-To=shop@retailer.example",
-                                 "text=Please supply the attached order.\nThanks", "attachment;A12.xml=<order id=\"A12\"/>",
-                                 "attachment;A12.vexa=" + QString::fromUtf8(binary)}));
-    QCOMPARE(QByteArray::fromBase64(m.value("parts").toArray().at(7).toObject().value("body").toString().toLatin1()), binary);
-}
-
-void TestSendMail::bodies()
-{
-    // an HTML body goes out as is and as plain text; optional fields are left out
-    const QString html = "<!DOCTYPE HTML><html><body><h1>Order A12</h1><p>Kitchen: 2 panels</p>"
-                         "<table><tr><td>Total</td><td>£1,234.50</td></tr></table></body></html>";
-    MailSender sender(kCredential);
-    QVERIFY(sender.sendMail("orders@supplier.example", QString(), "shop@retailer.example", "Order A12", html));
-    QStringList parts;
-    take(&parts);
-    QCOMPARE(parts.mid(0, 4), QStringList({"to=orders@supplier.example", "subject=Order A12", "from=shop@retailer.example", "html=" + html}));
-    const QString text = parts.value(4);
-    QVERIFY2(text.startsWith("text=") && !text.contains('<') && !text.contains('>') && text.contains("Order A12")
-                 && text.contains("Kitchen: 2 panels") && text.contains("£1,234.50") && parts.size() == 5,
-             qPrintable(parts.join('|')));
-
-    QVERIFY(sender.sendMail("me@retailer.example", QString(), QString(), "Logs from: Shutters", "no html here <b>"));
-    parts.clear();
-    take(&parts);
-    QCOMPARE(parts, QStringList({"to=me@retailer.example", "subject=Logs from: Shutters", "text=no html here <b>"}));
-}
-
-void TestSendMail::failures_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("not queued") << "/v3/mg.example/notqueued" << "'to' parameter is not a valid address";
-    QTest::newRow("not authorised") << "/v3/mg.example/unauthorised" << "";
-    QTest::newRow("nothing listening") << "" << "";
-}
-
-void TestSendMail::failures()
-{
-    QFETCH(QString, path);
-    QFETCH(QString, message);
-    QUrl url = m_server.url(path);
-    if (path.isEmpty()) {
-        QTcpServer closed; // a port that was free a moment ago
-        QVERIFY(closed.listen(QHostAddress::LocalHost));
-        url = QUrl(QString("http://127.0.0.1:%1/v3/x/messages").arg(closed.serverPort()));
-    }
-    AppContext::userSettings()->setValue("ltaurl", url.toString());
-    MailSender sender(kCredential);
-    QSignalSpy results(&sender, &MailSender::asyncResult);
-    QVERIFY(!sender.sendMail("bad address", QString(), QString(), "s", "b"));
-    QVERIFY(!sender.lastMessage().isEmpty() && sender.lastMessage().contains(message));
-    QCOMPARE(results.count(), 1);
-    QCOMPARE(results.first().first().toString(), sender.lastMessage());
-
-    // without the setting the real service is used
-    AppContext::userSettings()->remove("ltaurl");
-    QCOMPARE(MailSender::endpoint().scheme(), QString("https"));
-    QVERIFY(MailSender::endpoint().path().startsWith("/v3/") && MailSender::endpoint().path().endsWith("/messages"));
-}
 
 QTEST_MAIN(TestSendMail)
 #include "tst_sendmail.moc"
