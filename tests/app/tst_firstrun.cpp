@@ -9,14 +9,13 @@
 #include "business/controllerlink.h"
 #include "business/staffmanager.h"
 #include "cloud/cloudcomms.h"
-#include "cloud/cloudcredentials.h"
 #include "cloud/mailsender.h"
 #include "cloud/qamazonconnection.h"
 #include "orders/vexaorder.h"
 #include "orders/vexaorderitem.h"
+#include "localcloud.h"
 #include "testenv.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QImage>
 #include <QJsonArray>
@@ -103,8 +102,7 @@ private slots:
 
 private:
     QJsonObject m_stack;
-    QProcess m_process;
-    QTemporaryDir m_state;
+    LocalCloud m_localCloud;
     std::unique_ptr<QTemporaryDir> m_data;
     std::unique_ptr<CloudComms> m_cloud;
     std::unique_ptr<BusinessManager> m_business;
@@ -115,32 +113,10 @@ void TestFirstRun::initTestCase()
 {
     TestEnv::initApp();
     m_data.reset(TestEnv::freshDataFolder());
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(python(), {TestEnv::sourcePath("tests/servers/stack.py"), "--state", m_state.path(), "--seed",
-                               QStringLiteral(LTA_BINARY_DIR "/src/lattica-cli")});
-    QDeadlineTimer deadline(60000);
-    QByteArray out;
-    while (m_stack.isEmpty() && !deadline.hasExpired() && m_process.state() != QProcess::NotRunning) {
-        m_process.waitForReadyRead(500);
-        out += m_process.readAllStandardOutput();
-        const int at = out.indexOf("READY ");
-        const int end = out.indexOf('\n', at);
-        if (at >= 0 && end > at)
-            m_stack = QJsonDocument::fromJson(out.mid(at + 6, end - at - 6)).object();
-    }
-    QVERIFY2(!m_stack.isEmpty(), "the local cloud did not start");
-
-    // What scripts/run writes into the demo's settings.
-    QString error;
-    const QByteArray block = CloudCredentials::seal(m_stack["keyId"].toString().toLatin1(),
-                                                    m_stack["secret"].toString().toLatin1(),
-                                                    m_stack["mailCredential"].toString().toLatin1(), &error);
-    QVERIFY2(!block.isEmpty(), qPrintable(error));
-    const QVariantMap settings{{"storageScheme_s", "http"}, {"storageHost_s", "127.0.0.1"}, {"storagePort_i", m_stack["s3"].toInt()},
-        {"storagePathStyle_b", true}, {"credblock_s", block}, {"allweddi", block}, {"ltaurl", m_stack["mailUrl"].toString()},
-        {"inetProbeUrl_s", m_stack["probeUrl"].toString()}, {"ediFtpPort_i", m_stack["ftp"].toInt()}, {"supportemail", "support@lattica.test"}};
-    for (auto it = settings.begin(); it != settings.end(); ++it)
-        AppContext::userSettings()->setValue(it.key(), it.value());
+    // started and pointed at as scripts/run does for the demo
+    const QString failed = m_localCloud.start();
+    QVERIFY2(failed.isEmpty(), qPrintable(failed));
+    m_stack = m_localCloud.stack();
     // the demo checks no customer addresses, and would ask the catcher if it did
     const QByteArray run = TestEnv::readFile(TestEnv::sourcePath("scripts/run"));
     QVERIFY(run.contains(" mailchk_b=false \"mailChkUrl_s=$(field probeUrl)")
@@ -158,9 +134,7 @@ void TestFirstRun::cleanupTestCase()
     m_cloud.reset();
     m_business.reset();
     m_staff.reset();
-    m_process.closeWriteChannel();
-    if (!m_process.waitForFinished(10000))
-        m_process.kill();
+    m_localCloud.stop();
 }
 
 void TestFirstRun::seededStore()
