@@ -11,6 +11,7 @@
 #include "pricing/catalogue.h"
 #include "pricing/margins.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -57,6 +58,10 @@ int cliPrice(CliCall &call)
     if (path.isEmpty())
         return 1;
 
+    // the product list lives in the data folder's db/, which only the
+    // application's start-up makes
+    if (QDir(AppContext::dataFolder).exists())
+        QDir().mkpath(AppContext::dataFolder + QStringLiteral("/db"));
     VexaOrder order;
     order.autoSave = false;   // the file changes only with --save
     if (!order.readOrderFile(path)) {
