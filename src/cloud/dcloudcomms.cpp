@@ -358,7 +358,10 @@ int DCloudComms::syncFolder(const QString &folderIn, int selection, const QStrin
         switch (syncStep(name, info, &file, rules)) {
         case Upload:
             if (upload(path, objectKey)) {
-                qDebug() << "Upload" << name << "local=" << fi.lastModified()
+                const char *what = !info ? "Upload new"
+                                   : info->size == 0 && !(selection & KeepZeroSize) ? "Upload newer than deletion"
+                                                                                    : "Upload newer";
+                qDebug() << what << name << "local=" << fi.lastModified()
                          << "s3=" << (info ? info->lastModified : QDateTime());
                 setModified(path, QDateTime::currentDateTime());
                 ++uploads;
@@ -369,7 +372,10 @@ int DCloudComms::syncFolder(const QString &folderIn, int selection, const QStrin
             break;
         case RemoveLocal:
             if (QFile::remove(path)) {
-                qDebug() << "Removed" << name;
+                if (info)
+                    qDebug() << name << "Zero size, remove local";
+                else
+                    qDebug() << "Removed" << name;
             } else {
                 qDebug() << "failed to remove" << name;
                 failed = true;
