@@ -93,7 +93,7 @@ bool SavedItem::sortKey(qint64 *ms) const
         *ms = m_appointmentMs;
         return true;
     }
-    if (m_sortDateMade && !m_hasFileTime)
+    if (!m_hasFileTime)
         return false;
     *ms = m_fileTimeMs;
     return true;
