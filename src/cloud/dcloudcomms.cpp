@@ -260,6 +260,44 @@ int DCloudComms::syncSettings()
     return n;
 }
 
+DCloudComms::Step DCloudComms::syncStep(const QString &name, const CloudFileInfo *cloud, const LocalFile *local,
+                                         const Rules &rules)
+{
+    if (!local) {
+        // a name only the listing has becomes a local file name
+        if (!cloud || !isSafeCloudName(name))
+            return cloud ? Refuse : Nothing;
+        if (cloud->size > 0)
+            return Download;
+        return cloud->lastModified.daysTo(rules.nowUtc) > rules.zombieDays ? RemoveCloud : Nothing;
+    }
+    if (!cloud) {
+        if (rules.selection & CloudIsMaster) {
+            if (rules.listingEmpty) {
+                qWarning() << "empty cloud listing: keeping" << name;
+                return Nothing;
+            }
+            return RemoveLocal;
+        }
+        return rules.selection & UploadNewer ? Upload : Nothing;
+    }
+    if (cloud->size == 0 && !(rules.selection & KeepZeroSize)) {
+        // A deletion marker; a local file edited after it wins.
+        if (local->modified > cloud->lastModified) {
+            if (rules.selection & UploadNewer)
+                return Upload;
+            qDebug() << "Keeping local file newer than its deletion" << name;
+            return Nothing;
+        }
+        return RemoveLocal;
+    }
+    if (local->md5 && local->md5() == cloud->etag)
+        return Nothing;
+    if (local->modified >= cloud->lastModified)
+        return rules.selection & UploadNewer ? Upload : Nothing;
+    return Download;
+}
+
 int DCloudComms::syncFolder(const QString &folderIn, int selection, const QString &prefix)
 {
     m_error.clear();
@@ -301,7 +339,11 @@ int DCloudComms::syncFolder(const QString &folderIn, int selection, const QStrin
         setSyncResult(m_error);
         return -1;
     }
-    const bool listingEmpty = cloud.isEmpty();
+    Rules rules;
+    rules.selection = selection;
+    rules.listingEmpty = cloud.isEmpty();
+    rules.zombieDays = setting(QStringLiteral("killzombies"), 35).toLongLong();
+    rules.nowUtc = QDateTime::currentDateTimeUtc();
 
     int uploads = 0, downloads = 0;
     bool failed = false;
@@ -310,76 +352,62 @@ int DCloudComms::syncFolder(const QString &folderIn, int selection, const QStrin
         const QString name = fi.fileName();
         const QString path = fi.absoluteFilePath();
         const QString objectKey = cloudPrefix + name;
-        auto doUpload = [&](const char *what) {
+        const auto it = cloud.constFind(name);
+        const CloudFileInfo *info = it == cloud.constEnd() ? nullptr : &it.value();
+        const LocalFile file{fi.lastModified(), [&path] { return getmd5(path).toLatin1(); }};
+        switch (syncStep(name, info, &file, rules)) {
+        case Upload:
             if (upload(path, objectKey)) {
-                qDebug() << what << name << "local=" << fi.lastModified() << "s3=" << cloud.value(name).lastModified;
+                const char *what = !info ? "Upload new"
+                                   : info->size == 0 && !(selection & KeepZeroSize) ? "Upload newer than deletion"
+                                                                                    : "Upload newer";
+                qDebug() << what << name << "local=" << fi.lastModified()
+                         << "s3=" << (info ? info->lastModified : QDateTime());
                 setModified(path, QDateTime::currentDateTime());
                 ++uploads;
             } else {
                 qCritical() << "error uploading S3 file" << name << m_error;
                 failed = true;
             }
-        };
-        const auto it = cloud.constFind(name);
-        if (it == cloud.constEnd()) {
-            if (selection & CloudIsMaster) {
-                if (listingEmpty) {
-                    qWarning() << "empty cloud listing: keeping" << name;
-                } else if (QFile::remove(path)) {
-                    qDebug() << "Removed" << name;
-                } else {
-                    qDebug() << "failed to remove" << name;
-                    failed = true;
-                }
-            } else if (selection & UploadNewer) {
-                doUpload("Upload new");
-            }
-            continue;
-        }
-        const CloudFileInfo &info = it.value();
-        if (info.size == 0 && !(selection & KeepZeroSize)) {
-            // A deletion marker; a local file edited after it wins.
-            if (fi.lastModified() > info.lastModified) {
-                if (selection & UploadNewer)
-                    doUpload("Upload newer than deletion");
+            break;
+        case RemoveLocal:
+            if (QFile::remove(path)) {
+                if (info)
+                    qDebug() << name << "Zero size, remove local";
                 else
-                    qDebug() << "Keeping local file newer than its deletion" << name;
-            } else if (QFile::remove(path)) {
-                qDebug() << name << "Zero size, remove local";
+                    qDebug() << "Removed" << name;
             } else {
                 qDebug() << "failed to remove" << name;
                 failed = true;
             }
-            continue;
-        }
-        if (getmd5(path).toLatin1() == info.etag)
-            continue;
-        if (fi.lastModified() >= info.lastModified) {
-            if (selection & UploadNewer)
-                doUpload("Upload newer");
-        } else {
-            qDebug() << "Download newer" << name << "local=" << fi.lastModified() << "s3=" << info.lastModified;
-            if (download(path, objectKey, info.lastModified)) {
+            break;
+        case Download:
+            qDebug() << "Download newer" << name << "local=" << fi.lastModified() << "s3=" << info->lastModified;
+            if (download(path, objectKey, info->lastModified)) {
                 ++downloads;
             } else {
                 qCritical() << "error fetching S3 fle " << name << m_error;
                 failed = true;
             }
+            break;
+        default:
+            break;
         }
     }
 
-    const qint64 zombieDays = setting(QStringLiteral("killzombies"), 35).toLongLong();
     for (auto it = cloud.constBegin(); it != cloud.constEnd(); ++it) {
         const QString &name = it.key();
-        if (QFileInfo::exists(local + name))
-            continue;
-        if (!isSafeCloudName(name)) {
+        // checked before the name touches the file system at all
+        const Step step = syncStep(name, &it.value(), nullptr, rules);
+        if (step == Refuse) {
             // Refused for good: retrying it on every sync would not help.
             qCritical() << "refusing cloud file name" << name;
             continue;
         }
+        if (QFileInfo::exists(local + name))
+            continue;
         const QString objectKey = cloudPrefix + name;
-        if (it.value().size > 0) {
+        if (step == Download) {
             qDebug() << "Download new" << name;
             if (download(local + name, objectKey, it.value().lastModified)) {
                 ++downloads;
@@ -387,7 +415,7 @@ int DCloudComms::syncFolder(const QString &folderIn, int selection, const QStrin
                 qCritical() << "error fetching S3 fle" << name << m_error;
                 failed = true;
             }
-        } else if (it.value().lastModified.daysTo(QDateTime::currentDateTimeUtc()) > zombieDays) {
+        } else if (step == RemoveCloud) {
             if (m_conn->deleteFile(objectKey, QLatin1String(kBucket)))
                 qDebug() << "Removed cloud file" << objectKey;
             else

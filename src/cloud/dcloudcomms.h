@@ -1,9 +1,13 @@
 #pragma once
 
+#include "cloud/cloudfileinfo.h"
+
 #include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <QVariant>
+
+#include <functional>
 
 class QAmazonConnection;
 class QNetworkReply;
@@ -49,6 +53,25 @@ public:
     // A cloud object's name is used as a local file name only when it
     // stays inside the folder.
     static bool isSafeCloudName(const QString &name);
+
+    // What a folder sync does with one name, decided from the listing's
+    // entry (null when the listing lacks the name) and the local file (null
+    // when there is none). The local file's MD5 is asked for only when it
+    // matters.
+    enum Step { Nothing, Upload, Download, RemoveLocal, RemoveCloud, Refuse };
+    struct LocalFile
+    {
+        QDateTime modified;
+        std::function<QByteArray()> md5;
+    };
+    struct Rules
+    {
+        int selection = 0;
+        bool listingEmpty = false;
+        qint64 zombieDays = 35;
+        QDateTime nowUtc;
+    };
+    static Step syncStep(const QString &name, const CloudFileInfo *cloud, const LocalFile *local, const Rules &rules);
 
 signals:
     void syncResultChanged(const QString &result);

@@ -11,6 +11,8 @@
 #include <QUrlQuery>
 #include <QXmlStreamReader>
 
+#include <limits>
+
 namespace {
 
 const QString kVerb = QStringLiteral("verb");
@@ -107,9 +109,19 @@ bool parseDetailsPage(const QByteArray &body, QMap<QString, CloudFileInfo> &map,
                 const QString etag = xml.readElementText();
                 info.etag = etag.mid(1, etag.size() - 2).toLatin1();
             } else if (name == QLatin1String("Size")) {
-                info.size = xml.readElementText().toInt();
-                if (!entryName.isEmpty())
-                    map.insert(entryName, info);
+                // A size that is no count at all must not read as 0: the
+                // sync takes a 0 for a deletion marker and removes the local
+                // file. Sizes beyond the field's range stay "not empty".
+                bool ok = false;
+                const qint64 size = xml.readElementText().trimmed().toLongLong(&ok);
+                if (!ok || size < 0) {
+                    if (!entryName.isEmpty())
+                        qWarning() << "Listing: refused an entry with an unreadable size:" << entryName.left(200);
+                } else {
+                    info.size = qint32(qMin<qint64>(size, std::numeric_limits<qint32>::max()));
+                    if (!entryName.isEmpty())
+                        map.insert(entryName, info);
+                }
                 xml.skipCurrentElement();
                 break;
             } else {

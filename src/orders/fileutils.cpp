@@ -19,8 +19,13 @@ bool isSafeOrderId(const QString &orderID)
     for (const QChar c : orderID) {
         if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.category() == QChar::Other_Control)
             return false;
+        // nor characters no XML text can carry (the portal export sends the ID)
+        if (c.unicode() == 0xFFFE || c.unicode() == 0xFFFF)
+            return false;
     }
-    return true;
+    // The ID names a file: one that does not come back from the file system
+    // as written (a lone surrogate) would share its file with another ID.
+    return QFile::decodeName(QFile::encodeName(orderID)) == orderID;
 }
 
 bool isSaveLeftover(const QString &fileName, const QJsonObject &content)

@@ -23,11 +23,14 @@ public:
     void setFilterType(int type);
     QString search() const { return m_search; }
     void setSearch(const QString &pattern);
+    void setSourceModel(QAbstractItemModel *model) override;
 
 protected:
+    bool lessThan(const QModelIndex &left, const QModelIndex &right) const override;
     bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override;
 
 private:
+    const QQmlObjectListModel<SavedItem> *m_rows = nullptr;
     int m_filterType = 0;
     QString m_search;
     QRegularExpression m_pattern;
