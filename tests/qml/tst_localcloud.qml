@@ -130,5 +130,25 @@ WindowTestCase {
         var posted = testTools.readOrder(testTools.ordersFolder() + "posted/" + id)
         verify(String(posted.sig).indexOf("data:image/png;base64,") === 0)
         verify(!posted.toCust)
+
+        // the same business signs in on a device signed out
+        closeWindow()
+        vexaData.unregister(false)
+        verify(String(staticSettings.value("regem_s", "")) === "")
+        openWindow()
+        compare(window.stateGroup.state, "RegisterState")
+        register = window.registerScreen
+        findChild(register, "choiceLogin").checked = true
+        findChild(register, "nextButton").clicked()
+        typeInto(register.loginEmail, demo.email.toUpperCase())
+        register.loginPassword.text = demo.password + "x"
+        register.loginButton.clicked()
+        verify(register.errorText !== "", "a wrong password is refused")
+        compare(window.stateGroup.state, "RegisterState")
+        register.loginPassword.text = demo.password
+        register.loginButton.clicked()
+        compare(register.errorText, "")
+        compare(window.stateGroup.state, "Home")
+        compare(String(staticSettings.value("regem_s")), demo.email)
     }
 }
