@@ -321,6 +321,15 @@ Item {
                     objectName: "numberingButton"
                     text: "Set my own order numbering..."
                     checkable: true
+                    // the style's dark text is hard to read on the checked accent
+                    contentItem: Text {
+                        text: numberingButton.text
+                        font: numberingButton.font
+                        color: numberingButton.checked ? "white" : "black"
+                        horizontalAlignment: Text.AlignHCenter
+                        verticalAlignment: Text.AlignVCenter
+                        elide: Text.ElideRight
+                    }
                 }
                 // the frame toggles inside a cell the grid always keeps
                 RowLayout {
