@@ -15,9 +15,9 @@ stdin closes.
 """
 import http.server
 import json
-import sys
-import threading
 import time
+
+from serve import announce_and_serve
 
 BODY_SIZE = 200000
 BODY = bytes(i % 251 for i in range(BODY_SIZE))
@@ -85,7 +85,4 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
 server = http.server.ThreadingHTTPServer(('127.0.0.1', 0), Handler)
 server.daemon_threads = True
-threading.Thread(target=server.serve_forever, daemon=True).start()
-print('PORT %d' % server.server_address[1], flush=True)
-sys.stdin.read()
-server.shutdown()
+announce_and_serve(server.server_address[1], server.serve_forever)

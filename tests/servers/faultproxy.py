@@ -11,8 +11,9 @@ import argparse
 import http.client
 import http.server
 import json
-import sys
 import threading
+
+from serve import announce_and_serve
 
 parser = argparse.ArgumentParser()
 parser.add_argument('--target', type=int, required=True)
@@ -69,7 +70,4 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
 server = http.server.ThreadingHTTPServer(('127.0.0.1', 0), Handler)
 server.daemon_threads = True
-threading.Thread(target=server.serve_forever, daemon=True).start()
-print('PORT %d' % server.server_address[1], flush=True)
-sys.stdin.read()
-server.shutdown()
+announce_and_serve(server.server_address[1], server.serve_forever)
