@@ -5,6 +5,7 @@
 #include "app/appsettings.h"
 #include "cloud/cloudcredentials.h"
 #include "cloud/qamazonconnection.h"
+#include "orders/fileutils.h"
 
 #include <QCryptographicHash>
 #include <QDebug>
@@ -40,7 +41,8 @@ QString folderName(const QString &folder)
     return name;
 }
 
-bool setModified(const QString &path, const QDateTime &time)
+// to the millisecond, unlike the whole seconds of the order files' setModified
+bool setModifiedExactly(const QString &path, const QDateTime &time)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadWrite))
@@ -90,13 +92,7 @@ void DCloudComms::setSyncResult(const QString &text)
 
 QString DCloudComms::getmd5(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
-    QCryptographicHash hash(QCryptographicHash::Md5);
-    if (!hash.addData(&file))
-        return QString();
-    return QString::fromLatin1(hash.result().toHex());
+    return fileDigest(path, QCryptographicHash::Md5);
 }
 
 bool DCloudComms::isSafeCloudName(const QString &name)
@@ -221,7 +217,7 @@ bool DCloudComms::download(const QString &path, const QString &key, const QDateT
         m_error = file.errorString();
         return false;
     }
-    setModified(path, cloudTime);
+    setModifiedExactly(path, cloudTime);
     if (QFileInfo(path).fileName() == QLatin1String("lta.ini"))
         m_settingsDownloaded = true;
     return true;
@@ -363,7 +359,7 @@ int DCloudComms::syncFolder(const QString &folderIn, int selection, const QStrin
                                                                                     : "Upload newer";
                 qDebug() << what << name << "local=" << fi.lastModified()
                          << "s3=" << (info ? info->lastModified : QDateTime());
-                setModified(path, QDateTime::currentDateTime());
+                setModifiedExactly(path, QDateTime::currentDateTime());
                 ++uploads;
             } else {
                 qCritical() << "error uploading S3 file" << name << m_error;

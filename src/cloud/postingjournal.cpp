@@ -2,9 +2,9 @@
 
 #include "app/appcontext.h"
 #include "app/appsettings.h"
+#include "orders/fileutils.h"
 
 #include <QCryptographicHash>
-#include <QFile>
 
 namespace {
 
@@ -23,13 +23,7 @@ QString postingBytesDigest(const QByteArray &bytes)
 
 QString postingFileDigest(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!hash.addData(&file))
-        return QString();
-    return QString::fromLatin1(hash.result().toHex());
+    return fileDigest(path, QCryptographicHash::Sha256);
 }
 
 PostingJournalEntry postingJournal(const QString &orderId)

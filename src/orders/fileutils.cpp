@@ -194,6 +194,17 @@ QJsonDocument parseJsonDocument(const QByteArray &bytes)
     return QJsonDocument::fromJson(bytes);
 }
 
+QString fileDigest(const QString &path, QCryptographicHash::Algorithm algorithm)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    QCryptographicHash hash(algorithm);
+    if (!hash.addData(&file))
+        return QString();
+    return QString::fromLatin1(hash.result().toHex());
+}
+
 QJsonValue fileJsonValue(const QString &path, const QString &key)
 {
     AppContext::lastFileError.clear();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -23,6 +24,8 @@ QString backupPath(const QString &file);
 bool removeOrderFile(const QString &path);
 // Sets the modification (and access) time; a null time means now.
 bool setModified(const QString &path, const QDateTime &time = QDateTime());
+// The file's digest in lower-case hex; empty when it cannot be read.
+QString fileDigest(const QString &path, QCryptographicHash::Algorithm algorithm);
 // The value of one member of the JSON object held in a file; undefined when
 // the file cannot be read or holds no JSON object.
 QJsonValue fileJsonValue(const QString &path, const QString &key);
