@@ -58,7 +58,7 @@ QByteArray makeOrder(const QString &id, int n)
         items.append(QJsonObject{{"room", QStringLiteral("Room %1").arg(i / 6 + 1)},
                                  {"width", width},
                                  {"drop", 700 + (i * 53) % 1400},
-                                 {"product", "Plantation Shutters"},
+                                 {"product", "Lattica"},
                                  {"supplier", c.supplier},
                                  {"range", c.range},
                                  {"color", c.colour},

@@ -41,7 +41,7 @@ QByteArray makeOrder(const QString &id, int n)
         items.append(QJsonObject{{"room", QStringLiteral("Room %1").arg(i / 6 + 1)},
                                  {"width", 500 + (i * 37) % 1900},
                                  {"drop", 700 + (i * 53) % 1400},
-                                 {"product", "Plantation Shutters"},
+                                 {"product", "Lattica"},
                                  {"supplier", r[0]},
                                  {"range", r[1]},
                                  {"color", r[2]},

@@ -1,6 +1,33 @@
 #include "appsettings.h"
 
 #include <QCoreApplication>
+#include <QJSValue>
+
+namespace {
+
+// A value handed over by the interface may be a script object (a JavaScript
+// array arrives as a QJSValue). Stored as such it would be written as a
+// binary blob of a type no other reader knows, into a file that the settings
+// sync shares with every device: store plain values and text lists instead.
+QVariant plainValue(const QVariant &value)
+{
+    QVariant plain = value;
+    if (plain.userType() == qMetaTypeId<QJSValue>())
+        plain = plain.value<QJSValue>().toVariant();
+    if (plain.userType() == QMetaType::QVariantList) {
+        QStringList texts;
+        const QVariantList list = plain.toList();
+        for (const QVariant &entry : list) {
+            if (!entry.canConvert<QString>())
+                return plain;
+            texts.append(entry.toString());
+        }
+        return texts;
+    }
+    return plain;
+}
+
+} // namespace
 
 appSettings::appSettings(QObject *parent)
     : QSettings(QSettings::NativeFormat, QSettings::UserScope,
@@ -15,18 +42,19 @@ appSettings::appSettings(const QString &fileName, QSettings::Format format, QObj
 
 void appSettings::setValue(const QString &key, const QVariant &value)
 {
-    QSettings::setValue(key, value);
+    QSettings::setValue(key, plainValue(value));
 }
 
 void appSettings::setArray(const QString &key, const QVariant &value)
 {
-    if (value.userType() == QMetaType::QString) {
-        QStringList parts = value.toString().split(QLatin1Char(','), Qt::SkipEmptyParts);
+    const QVariant plain = plainValue(value);
+    if (plain.userType() == QMetaType::QString) {
+        QStringList parts = plain.toString().split(QLatin1Char(','), Qt::SkipEmptyParts);
         for (QString &p : parts)
             p = p.trimmed();
         QSettings::setValue(key, parts);
     } else {
-        QSettings::setValue(key, value.toStringList());
+        QSettings::setValue(key, plain.toStringList());
     }
 }
 

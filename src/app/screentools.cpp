@@ -89,6 +89,33 @@ bool ScreenTools::addRoomName(const QString &name)
     return true;
 }
 
+QStringList ScreenTools::roomNames() const
+{
+    QStringList names = m_roomNames->comboList();
+    names.removeAll(ComboBoxModel::addEntry());
+    return names;
+}
+
+bool ScreenTools::setRoomNames(const QStringList &typed)
+{
+    QStringList names;
+    for (const QString &name : typed) {
+        const QString room = name.simplified();
+        if (!room.isEmpty() && room != ComboBoxModel::addEntry() && !names.contains(room))
+            names.append(room);
+    }
+    appSettings *shared = AppContext::sharedSettings();
+    if (!shared)
+        return false;
+    if (names.isEmpty())
+        shared->remove(roomsKey);
+    else
+        shared->setValue(roomsKey, names);
+    shared->sync();
+    loadRoomNames();
+    return true;
+}
+
 QString ScreenTools::lastFileError() const
 {
     return AppContext::lastFileError;

@@ -28,6 +28,10 @@ public:
     // A room named on the survey joins the business's list; false for a
     // name that is blank once trimmed.
     Q_INVOKABLE bool addRoomName(const QString &name);
+    // The room names the survey offers (without "add..."), and a new list
+    // for the business, one name per entry; blanks and repeats are dropped.
+    Q_INVOKABLE QStringList roomNames() const;
+    Q_INVOKABLE bool setRoomNames(const QStringList &names);
     // Why the last order file operation failed (empty after a success).
     Q_INVOKABLE QString lastFileError() const;
 

@@ -868,7 +868,7 @@ void CloudComms::checkFor_cfgUpdates(bool force)
         }
         if (error.isEmpty()) {
             setSetting(QStringLiteral("addrChk"), today);
-            qInfo() << "updated delivery addresseses";
+            qInfo() << "updated delivery addresses";
         } else {
             qDebug() << "fetchAccountAddresses" << error;
         }

@@ -84,7 +84,14 @@ int VexaOrder::addBlind(const QString &room)
     m_orderItemsModel->append(item);
     m_roomItemsModel->append(item);
     m_currentItem = item;
-    processOrderItem(true);
+    if (item->bl_product().isEmpty()) {
+        // A new shutter starts on the catalogue's own product, so that its
+        // supplier, range, colour, options and price are there at once.
+        const int lattica = m_productCBModel.index(QStringLiteral("Lattica"));
+        productSelected(lattica < 0 ? 0 : lattica);
+    } else {
+        processOrderItem(true);
+    }
     return m_roomItemsModel->count();
 }
 

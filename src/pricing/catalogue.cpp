@@ -161,6 +161,18 @@ QStringList measureTypes(const ProductSettings &settings, const QString &standar
     return settings.measures;
 }
 
+QStringList productNames()
+{
+    QStringList names;
+    const QDir dir(root());
+    const QStringList folders = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString &folder : folders) {
+        if (dir.exists(folder + QStringLiteral("/Prices")) || dir.exists(folder + QStringLiteral("/Ranges")))
+            names.append(folder);
+    }
+    return names;
+}
+
 int installFrom(const QString &source, QStringList *skipped)
 {
     const QString from = QDir(source).absolutePath();

@@ -41,6 +41,9 @@ int installFrom(const QString &source, QStringList *skipped = nullptr);
 // Base names of the "*.csv" files (files only) in a folder, in the order
 // the file system gives them; empty for a missing folder.
 QStringList csvBaseNames(const QString &folder);
+// The products of the installed catalogue: the folders of the root that hold
+// a "Prices" or "Ranges" folder, sorted by name.
+QStringList productNames();
 // Forgets the folder listings kept by csvBaseNames (a catalogue update).
 void dropFolderCache();
 

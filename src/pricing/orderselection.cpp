@@ -232,6 +232,11 @@ void VexaOrder::refillChoiceLists()
 
     QStringList products{QStringLiteral("Lattica")};
     if (m_productDb) {
+        // A catalogue that arrived by update or install brings its products
+        // into the list; "Lattica" is always there already.
+        QStringList catalogueProducts = Catalogue::productNames();
+        catalogueProducts.removeAll(products.first());
+        m_productDb->addCatalogueProducts(catalogueProducts);
         const QStringList names = m_productDb->products();
         for (const QString &name : names) {
             if (!products.contains(name))

@@ -191,3 +191,20 @@ bool ProductDb::addItem(const QString &type, const QString &name, const QString 
         return addColour(product, supplier, range, name);
     return false;
 }
+
+int ProductDb::addCatalogueProducts(const QStringList &names)
+{
+    if (!m_open)
+        return 0;
+    const QStringList known = products();
+    int added = 0;
+    for (const QString &name : names) {
+        if (name.trimmed().isEmpty() || known.contains(name, Qt::CaseInsensitive))
+            continue;
+        QSqlQuery query(QSqlDatabase::database(m_connection));
+        if (run(query, QStringLiteral("INSERT into Products (product, supplier, range, colour) values(?, '','','')"),
+                {name}))
+            ++added;
+    }
+    return added;
+}

@@ -51,6 +51,12 @@ public:
     bool addItem(const QString &type, const QString &name, const QString &product,
                  const QString &supplier, const QString &range);
 
+    // Gives every catalogue product that the database does not know yet its
+    // product row, so a new device lists what its catalogue can price. These
+    // rows come from the catalogue, not from the user, so "dbmod" stays as it
+    // was. Returns the number of rows added.
+    int addCatalogueProducts(const QStringList &names);
+
 private:
     // Prepares, binds and runs one statement, logging a failure.
     bool run(QSqlQuery &query, const QString &statement, const QStringList &values) const;

@@ -67,7 +67,7 @@ Rectangle {
                 onClicked: back()
             }
             Label {
-                text: "Delivery Addresses for  " + account + " : \n" + String(staticSettings.value("bus_s", ""))
+                text: "Delivery Addresses for " + account + " : \n" + String(staticSettings.value("bus_s", ""))
                 font.pixelSize: 20
                 font.bold: true
             }
@@ -158,7 +158,8 @@ Rectangle {
             close()
             return true
         }
-        contentItem: GridLayout {
+        GridLayout {
+            anchors.fill: parent
             columns: 3
             FieldLabel { text: "Delivery Name" }
             TextField {
@@ -183,7 +184,7 @@ Rectangle {
         property int itemIndex: -1
         function ask(index, name) {
             itemIndex = index
-            text = "Remove  Delivery Address <b>" + name + "</b><p>It will no longer be offered for orders on this account."
+            text = "Remove Delivery Address <b>" + name + "</b><p>It will no longer be offered for orders on this account."
             open()
         }
         onAccepted: {

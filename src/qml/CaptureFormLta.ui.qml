@@ -236,7 +236,7 @@ Item {
                         Layout.columnSpan: 3
                         GroupCombo { id: handleColourCombo; objectName: "handleColourCombo"; group: "Handle Colour" }
                         SpinBox { id: handleColourCount; from: 1; to: 20 }
-                        HelpButton { helpText: "If you need extra window handles in this  colour you can increase this value. " }
+                        HelpButton { helpText: "If you need extra window handles in this colour you can increase this value. " }
                     }
                     FieldLabel { text: "Handle Packers"; visible: handleTypeCombo.currentIndex === 2 }
                     RowLayout {
@@ -389,12 +389,14 @@ Item {
 
                     FieldLabel { text: "Rear Cover Strips?"; visible: rearCoverRow.visible }
                     RowLayout { id: rearCoverRow; CheckBox { id: rearCovers; objectName: "rearCovers" } }
-                    FieldLabel { text: "Bay Window?" }
+                    FieldLabel { text: "Bay Window?"; visible: bayWindow.visible }
                     CheckBox { id: bayWindow; objectName: "bayWindow" }
                     Item { visible: !rearCoverRow.visible; Layout.columnSpan: 2; implicitWidth: 1; implicitHeight: 1 }
+                    Item { visible: !bayWindow.visible; Layout.columnSpan: 2; implicitWidth: 1; implicitHeight: 1 }
                     RowLayout {
                         id: bayRow
-                        visible: bayWindow.checked
+                        // bay posts are ordered with a bay frame only
+                        visible: bayWindow.visible && bayWindow.checked
                         Layout.columnSpan: 4
                         FieldLabel { text: "    90\u00B0 Bay Posts" }
                         NumField { id: bay90Field; objectName: "bay90Field"; maxValue: 20; implicitWidth: 60 }
@@ -451,7 +453,7 @@ Item {
                         Layout.columnSpan: 4
                         Switch { id: panelCheck; objectName: "panelCheck"; text: "Check panel widths." }
                         HelpButton {
-                            helpText: "Only uncheck this if the calculated panel widths are preventing you submitting and order but you have confirmed with Heldon that they can be accepted."
+                            helpText: "Only uncheck this if the calculated panel widths are preventing you submitting an order but you have confirmed with Heldon that they can be accepted."
                         }
                     }
                 }

@@ -38,6 +38,7 @@ CaptureFormLta {
     inchesHeight.visible: item !== null && item.bl_inches
     rearCoverRow.visible: vezaVedur && buildoutCombo.currentText.indexOf("All") < 0
     flexiRow.visible: vezaVedur
+    bayWindow.visible: vezaVedur
     titleLabel.text: title
     warnButton.visible: _myOrder.numWarns > 0
     warnButton.helpText: _myOrder.warning

@@ -213,7 +213,7 @@ Item {
             TextField {
                 id: searchField
                 objectName: "searchField"
-                placeholderText: "type search text  "
+                placeholderText: "type search text"
                 selectByMouse: true
                 onTextChanged: savedOrders.search(text)
             }

@@ -50,7 +50,7 @@ Item {
     function showCreated() {
         createdOk = true
         resultBox.heading = title + " Account Created OK"
-        resultBox.show("You have now created your " + title + " account\nThis device"
+        resultBox.show("You have now created your " + title + " account<br>This device"
                        + " is where you can manage your " + title + " settings.", false)
     }
 
@@ -84,7 +84,7 @@ Item {
             ButtonGroup { id: choiceGroup }
             RadioButton { objectName: "choiceNew"; text: "Register your company to use the " + title + " ordering application"; ButtonGroup.group: choiceGroup; property int form: 1 }
             RadioButton { objectName: "choiceLogin"; text: "Login to your " + title + " system"; ButtonGroup.group: choiceGroup; property int form: 2 }
-            RadioButton { objectName: "choiceCode"; text: "Login using a code supplied by your adminstrator"; ButtonGroup.group: choiceGroup; property int form: 3 }
+            RadioButton { objectName: "choiceCode"; text: "Login using a code supplied by your administrator"; ButtonGroup.group: choiceGroup; property int form: 3 }
             RowLayout {
                 Button {
                     objectName: "nextButton"
@@ -144,7 +144,7 @@ Item {
                 Button {
                     id: createButton
                     objectName: "createButton"
-                    text: "Create  account..."
+                    text: "Create account..."
                     enabled: numberValid && emailValid && passwordField.text !== "" && passwordField.text === password2Field.text
                     onClicked: createAccount()
                 }

@@ -42,7 +42,24 @@ Item {
     }
     function money(v) { return v === 0 ? "" : Number(v).toFixed(2) }
     function discountText(v) { return v === 0 ? "" : String(Number(Number(v).toFixed(4))) }
-    function touch() { _myOrder.date = new Date() }
+    // Typed figures are saved after a short pause, as on the survey, so a
+    // program that ends on this screen keeps them.
+    function touch() {
+        _myOrder.date = new Date()
+        saveTimer.restart()
+    }
+    function commit() {
+        saveTimer.stop()
+        if (showPrices) {
+            _myOrder.balance = balance
+            _myOrder.deposit = deposit
+            _myOrder.discount = discount
+            _myOrder.fittingCost = additions
+        }
+        _myOrder.confirmed = !quoteBox.checked
+        _myOrder.changed = true
+        return _myOrder.saveOrder()
+    }
 
     function recalcBalance() {
         balance = priceCalc.reviewBalance(total, discount, deposit)
@@ -82,16 +99,14 @@ Item {
         detailsBox.checked = staticSettings.value("revDet_b", true) === true
     }
     Component.onDestruction: {
-        if (showPrices) {
-            _myOrder.balance = balance
-            _myOrder.deposit = deposit
-            _myOrder.discount = discount
-            _myOrder.fittingCost = additions
-        }
-        _myOrder.confirmed = !quoteBox.checked
-        _myOrder.changed = true
-        _myOrder.saveOrder()
+        commit()
         orderItemsProxyModel.dynamicSortFilter = true
+    }
+    Timer {
+        id: saveTimer
+        objectName: "reviewSaveTimer"
+        interval: 700
+        onTriggered: screen.commit()
     }
 
     Connections {

@@ -34,6 +34,8 @@ Item {
     property alias accountCombo: accountCombo
     property alias deliveryNames: deliveryNames
     property alias roomsField: roomsField
+    property alias roomsDialog: roomsDialog
+    property var rooms: []
     property alias emailConfField: emailConfField
     property alias daysField: daysField
     property alias prefixField: prefixField
@@ -84,7 +86,7 @@ Item {
         accountCombo.currentIndex = Math.max(0, accounts.indexOf(business.suppAccnt))
         deliveryNames.text = (controller ? business.delAddressList
                                          : asList(localSettings.value("buslist/" + business.suppAccnt, ""))).join("\n")
-        roomsField.text = asList(iniSettings.value("rms_sl", "")).join(", ")
+        rooms = screenTools.roomNames()
         emailConfField.text = String(staticSettings.value("emailconf_s", staticSettings.value("regem_s", "")))
         daysField.text = String(savedOrders.keepSentDays())
         prefixField.text = String(staticSettings.value("ordpre", ""))
@@ -118,7 +120,7 @@ Item {
         if (controller && emailConfField.text !== "" && !Style.emailRe.test(emailConfField.text))
             return refuse("The email for confirmations is not valid.")
         iniSettings.setValue("d2r_i", Number(daysField.text))
-        iniSettings.setValue("rms_sl", asList(roomsField.text))
+        screenTools.setRoomNames(rooms)
         if (pricesBox.checked) {
             iniSettings.setValue("markup_d", markupField.text)
             iniSettings.setValue("tradeDiscount_d", tradeDiscField.text)
@@ -255,8 +257,19 @@ Item {
                     onClicked: staffForm.visible = true
                 }
                 FieldLabel { text: "Rooms List" }
-                TextField { id: roomsField; objectName: "roomsField"; Layout.fillWidth: true }
-                Item { width: 1 }
+                TextField {
+                    id: roomsField
+                    objectName: "roomsField"
+                    Layout.fillWidth: true
+                    readOnly: true
+                    text: rooms.join(", ")
+                    MouseArea { anchors.fill: parent; onClicked: roomsDialog.openWith(rooms) }
+                }
+                Button {
+                    objectName: "roomsEdit"
+                    text: "Edit..."
+                    onClicked: roomsDialog.openWith(rooms)
+                }
                 FieldLabel { text: "Email for confirmations"; visible: controller }
                 TextField {
                     id: emailConfField
@@ -364,7 +377,7 @@ Item {
                             validator: DoubleValidator { bottom: 0; top: 900; decimals: 2; notation: DoubleValidator.StandardNotation }
                             color: inRange(text, 0, 900) ? "black" : "red"
                         }
-                        FieldLabel { text: "Trade discount  %" }
+                        FieldLabel { text: "Trade discount %" }
                         TextField {
                             id: tradeDiscField
                             validator: DoubleValidator { bottom: 0; top: 90; decimals: 2; notation: DoubleValidator.StandardNotation }
@@ -460,5 +473,31 @@ Item {
         visible: false
         staff: staffManager
         onBack: visible = false
+    }
+
+    Dialog {
+        id: roomsDialog
+        objectName: "roomsDialog"
+        title: "Rooms List"
+        modal: true
+        anchors.centerIn: Overlay.overlay
+        standardButtons: Dialog.Ok | Dialog.Cancel
+        property alias editor: roomsEditor
+        function openWith(list) {
+            roomsEditor.text = list.join("\n")
+            open()
+            roomsEditor.forceActiveFocus()
+        }
+        ColumnLayout {
+            anchors.fill: parent
+            Label { text: "You can edit this list of rooms shown when selecting a new room." }
+            ScrollView {
+                Layout.preferredWidth: 360
+                Layout.preferredHeight: 260
+                TextArea { id: roomsEditor; objectName: "roomsEditor"; selectByMouse: true }
+            }
+        }
+        onAccepted: rooms = roomsEditor.text.split("\n").map(function(s) { return s.trim() })
+                                            .filter(function(s) { return s !== "" })
     }
 }

@@ -101,7 +101,8 @@ Rectangle {
             close()
             return true
         }
-        contentItem: GridLayout {
+        GridLayout {
+            anchors.fill: parent
             columns: 2
             FieldLabel { text: "User ID" }
             TextField {
@@ -129,7 +130,7 @@ Rectangle {
         function ask(index, id, name) {
             staffIndex = index
             staffID = id
-            text = "Remove  <b>" + name + "</b><p>This user will no longer have access to Lattica"
+            text = "Remove <b>" + name + "</b><p>This user will no longer have access to Lattica"
             open()
         }
         onAccepted: staff.removeStaff(staffIndex, staffID)

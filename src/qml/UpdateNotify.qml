@@ -96,7 +96,7 @@ Popup {
             Layout.fillWidth: true
             wrapMode: Text.Wrap
             text: popup.newVersion ? localSettings.value("newvertxt", "A new version is available.")
-                                   : "Your installed version:  " + lta_version
+                                   : "Your installed version: " + lta_version
         }
         Button {
             id: updateButton

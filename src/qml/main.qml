@@ -33,10 +33,16 @@ ApplicationWindow {
     property string fp_info: localSettings.value("fp_info", defaultInfo)
     readonly property string defaultInfo: touchScreen ? ""
         : "Mac and Android versions of this app can be used for on-site surveys.<br>Search in the Apple App Store or "
-          + "Goole Play store for Lattica, and on the Settings page add Surveyors."
+          + "Google Play store for Lattica, and on the Settings page add Surveyors."
     // Complete is reachable only after the review has been shown since the
     // last survey visit or trade change.
     property bool reviewSeen: false
+    // The navigation buttons are bound to the state rather than switched by
+    // the states: a state that restores "enabled" would bring back a value
+    // recorded while the whole toolbar was off (registration), leaving Home
+    // dead until the next start.
+    readonly property bool inSettings: mainStateGroup.state === "SettingStateLTA"
+    readonly property bool onSurvey: mainStateGroup.state === "Capture" || mainStateGroup.state === "Review"
     // The settings sync (its result feeds the toolbar icon) and the installer download.
     property QtObject dcloudComms: DCloudComms {}
     property QtObject downloadManager: DownloadManager {}
@@ -62,6 +68,8 @@ ApplicationWindow {
             addressLoader.item.commit()
         else if (mainStateGroup.state === "Capture" && captureLoader.item)
             captureLoader.item.saveBlindData()
+        else if (mainStateGroup.state === "Review" && reviewLoader.item)
+            reviewLoader.item.commit()
     }
 
     // Leaving the order information or the survey hands over what was typed
@@ -188,27 +196,28 @@ ApplicationWindow {
                 id: homeButton
                 objectName: "homeButton"
                 text: "Home"
+                enabled: !inSettings
                 onClicked: goTo("Home")
             }
             ToolBarButton {
                 id: customerButton
                 objectName: "customerButton"
                 text: "Order<br>Info"
-                enabled: _myOrder.orderID !== ""
+                enabled: !inSettings && _myOrder.orderID !== ""
                 onClicked: goTo("Customer")
             }
             ToolBarButton {
                 id: surveyButton
                 objectName: "surveyButton"
                 text: "Survey"
-                enabled: orderItemsModel.count > 0
+                enabled: !inSettings && (orderItemsModel.count > 0 || onSurvey)
                 onClicked: goTo("Capture")
             }
             ToolBarButton {
                 id: reviewButton
                 objectName: "reviewButton"
                 text: "Review"
-                enabled: orderItemsModel.count > 0
+                enabled: !inSettings && orderItemsModel.count > 0
                 onClicked: goTo("Review")
             }
             ToolBarButton {
@@ -243,6 +252,7 @@ ApplicationWindow {
                 id: btButton
                 text: "Bluetooth"
                 visible: touchScreen
+                enabled: !inSettings
             }
             ToolBarButton {
                 id: settingsButton
@@ -375,7 +385,7 @@ ApplicationWindow {
                 Label {
                     Layout.alignment: Qt.AlignHCenter
                     visible: lead_time !== 0
-                    text: leadtime1 + " " + lead_time + " to " + (lead_time + 2) + " " + leadtime2
+                    text: (leadtime1.trim() + " " + lead_time + " to " + (lead_time + 2) + " " + leadtime2.trim()).trim()
                     font.pixelSize: Style.largeSize
                 }
                 Image {
@@ -512,14 +522,13 @@ ApplicationWindow {
             State {
                 name: "Capture"
                 PropertyChanges { target: captureLoader; active: true }
-                PropertyChanges { target: surveyButton; selected: true; enabled: true }
+                PropertyChanges { target: surveyButton; selected: true }
                 PropertyChanges { target: mainWindow; reviewSeen: false }
             },
             State {
                 name: "Review"
                 PropertyChanges { target: reviewLoader; active: true }
                 PropertyChanges { target: reviewButton; selected: true }
-                PropertyChanges { target: surveyButton; enabled: true }
                 PropertyChanges { target: mainWindow; reviewSeen: true }
                 StateChangeScript { script: completeLoader.active = false }
             },
@@ -548,12 +557,6 @@ ApplicationWindow {
             },
             State {
                 name: "SettingStateLTA"
-                PropertyChanges { target: homeButton; enabled: false }
-                PropertyChanges { target: customerButton; enabled: false }
-                PropertyChanges { target: surveyButton; enabled: false }
-                PropertyChanges { target: reviewButton; enabled: false }
-                PropertyChanges { target: completeButton; enabled: false }
-                PropertyChanges { target: btButton; enabled: false }
                 PropertyChanges { target: settingsButton; selected: true }
                 PropertyChanges { target: syncStatus; visible: toolbarRow.width > 350 }
                 // the settings come from the sync first, so that saving

@@ -175,7 +175,7 @@ void TestFirstRun::registrationAsANewBusiness()
     QCOMPARE(m_cloud->checkPwd(email, "wrong"), QString("Incorrect password"));
 
     // The catalogue came through the update path, byte for byte.
-    for (const QString &file : QStringList{"Plantation Shutters/prod.ini", "Plantation Shutters/Prices/ShutterA.csv",
+    for (const QString &file : QStringList{"Lattica/prod.ini", "Lattica/Prices/ShutterA.csv",
                                            "Roller Blinds/Extras/_info.csv"}) {
         const QByteArray got = TestEnv::readFile(AppContext::catalogueProductsFolder + '/' + file);
         QVERIFY2(!got.isEmpty(), qPrintable(file));
@@ -213,7 +213,7 @@ void TestFirstRun::laterUpdateCheckFindsTheAccountsCatalogue()
     QVERIFY2(text.startsWith("Products: Successfully downloaded new data") || text.startsWith("Products: No new data"),
              qPrintable(text));
     QVERIFY2(!text.contains("Failed"), qPrintable(text));
-    QVERIFY(QFileInfo::exists(AppContext::catalogueProductsFolder + "/Plantation Shutters/prod.ini"));
+    QVERIFY(QFileInfo::exists(AppContext::catalogueProductsFolder + "/Lattica/prod.ini"));
 }
 
 void TestFirstRun::orderCapturedCompletedAndSent()

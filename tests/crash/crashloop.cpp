@@ -32,7 +32,7 @@ QByteArray orderJson(const QString &id, int items)
         list.append(QJsonObject{{"room", QStringLiteral("Room %1").arg(i / 3 + 1)},
                                 {"width", 600 + 97 * i},
                                 {"drop", 900 + 31 * i},
-                                {"product", "Plantation Shutters"},
+                                {"product", "Lattica"},
                                 {"supplier", "Harbour Shutters"},
                                 {"range", "Classic MDF"},
                                 {"color", "Pure White"},

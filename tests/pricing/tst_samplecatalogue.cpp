@@ -18,7 +18,7 @@ void collectProblems(QtMsgType type, const QMessageLogContext &, const QString &
         g_problems.append(msg);
 }
 
-const QString kShutters = QStringLiteral("Plantation Shutters");
+const QString kShutters = QStringLiteral("Lattica");
 
 QStringList sorted(QStringList list)
 {

@@ -141,6 +141,45 @@ private slots:
         QCOMPARE(m_order->rangeCBModel().comboList(), (QStringList{"", "BetaRange", "Second", "Gamma"}));
     }
 
+    // A new shutter starts on the catalogue's own product with the first
+    // supplier, range and colour, its default options and a band price; the
+    // catalogue's other products join the list without marking the
+    // database as changed by the user.
+    void newShutterStartsFromTheCatalogue()
+    {
+        writeTable("Lattica/Ranges/Maker.csv", "Range,Colour,Band,Max Width\nWood,Oak,LB,1500\nWood,Ash,LB,1500\n");
+        writeTable("Lattica/Prices/LB.csv", "Drop/Width,1000,2000\n1000,100,150\n2000,120,170\n");
+        writeTable("Lattica/Extras/Louvre Size.csv", kHeader + "63mm,L63,fixed,0,,\n76mm,+L76,fixed,0,,\n");
+        writeTable("Lattica/Extras/Frame Style.csv", kHeader + "Classic,FCL,fixed,0,,\nDeco,FDZ,fixed,9,,\n");
+        writeTable("Lattica/Extras/_info.csv", "Group,Multiple,Required\nFrame Style,No,Yes\nLouvre Size,No,Yes\n");
+        AppContext::userSettings()->setValue("dbmod", false);
+        m_order.reset(new VexaOrder());
+        m_order->autoSave = false;
+        m_order->newOrder();
+        QCOMPARE(m_order->productCBModel().comboList(), (QStringList{"Lattica", kFrag, kOpt}));
+        QCOMPARE(AppContext::userSettings()->value("dbmod").toBool(), false);
+
+        QCOMPARE(m_order->addBlind(QStringLiteral("Hall")), 1);
+        VexaOrderItem *item = m_order->getVexaOrderItem();
+        QCOMPARE(QStringList({item->bl_product(), item->bl_supplier(), item->bl_range(), item->bl_color(), item->bl_band()}),
+                 (QStringList{"Lattica", "Maker", "Wood", "Oak", "LB"}));
+        QCOMPARE(group("Louvre Size")->description(), QStringLiteral("76mm"));
+        set(item, {{"bl_width", 1000}, {"bl_drop", 1000}});
+        m_order->processOrderItem(true);
+        QCOMPARE(item->item_price(), 100.0);
+        QVERIFY(item->m_warnings().contains("Frame Style: You must make a selection"));
+        set(item, {{"bl_width", 9000}});
+        m_order->processOrderItem(true);
+        QVERIFY2(item->m_warnings().join('|').contains("range maximum of 1500mm"), qPrintable(item->m_warnings().join('|')));
+
+        // an item that already has a product keeps it
+        VexaOrderItem *other = newItem(kFrag);
+        QCOMPARE(other->bl_product(), kFrag);
+        // a new order lists the same products once
+        m_order->newOrder();
+        QCOMPARE(m_order->productCBModel().comboList(), (QStringList{"Lattica", kFrag, kOpt}));
+    }
+
     void addProductDbItem()
     {
         m_order->addBlind(QStringLiteral("Hall"));
@@ -158,7 +197,7 @@ private slots:
         // Products added by hand are offered after the order is started again; one
         // without range tables takes its lists from the database.
         m_order->newOrder();
-        QCOMPARE(m_order->productCBModel().comboList(), (QStringList{"Lattica", "P"}));
+        QCOMPARE(m_order->productCBModel().comboList(), (QStringList{"Lattica", kFrag, kOpt, "P"}));
         writeTable("P/Prices/Only.csv", "Drop/Width,500\n500,10\n");
         item = newItem(QStringLiteral("P"));
         QCOMPARE(m_order->supplierCBModel().comboList() + m_order->rangeCBModel().comboList() + m_order->colourCBModel().comboList()

@@ -15,6 +15,8 @@
 
 #include <QDir>
 #include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQmlError>
@@ -103,22 +105,67 @@ public:
     // A folder where a file should go makes writing that file fail, even as root.
     Q_INVOKABLE bool blockPath(const QString &path) const { return QDir().mkpath(path); }
     Q_INVOKABLE QStringList warnings() const { return qmlWarnings; }
+    Q_INVOKABLE QString dataFolder() const { return AppContext::dataFolder; }
+    Q_INVOKABLE QString readText(const QString &path) const { return QString::fromUtf8(TestEnv::readFile(path)); }
+    // File names in a folder matching a wildcard, sorted.
+    Q_INVOKABLE QStringList files(const QString &folder, const QString &pattern) const
+    {
+        return QDir(folder).entryList({pattern}, QDir::Files, QDir::Name);
+    }
+    // The mails a folder of .eml files holds, read as a mail program reads
+    // them (tests/common/emlread.py): from, to, subject, html, attachments.
+    Q_INVOKABLE QVariantList readMails(const QString &folder) const
+    {
+        QStringList args{TestEnv::sourcePath(QStringLiteral("tests/common/emlread.py"))};
+        const QStringList names = files(folder, QStringLiteral("*.eml"));
+        if (names.isEmpty())
+            return {};
+        for (const QString &name : names)
+            args << folder + QLatin1Char('/') + name;
+        QProcess reader;
+        reader.start(QStringLiteral("python3"), args);
+        reader.waitForFinished(30000);
+        QVariantList mails;
+        const QList<QByteArray> lines = reader.readAllStandardOutput().split('\n');
+        for (const QByteArray &line : lines) {
+            if (!line.trimmed().isEmpty())
+                mails << QJsonDocument::fromJson(line).object().toVariantMap();
+        }
+        return mails;
+    }
+    // lattica-cli on this data folder: {code, out, err}.
+    Q_INVOKABLE QVariantMap runCli(const QStringList &args) const
+    {
+        QProcess cli;
+        cli.start(QStringLiteral(LTA_BINARY_DIR "/src/lattica-cli"), args);
+        cli.waitForFinished(60000);
+        return {{QStringLiteral("code"), cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1},
+                {QStringLiteral("out"), QString::fromUtf8(cli.readAllStandardOutput())},
+                {QStringLiteral("err"), QString::fromUtf8(cli.readAllStandardError())}};
+    }
     // The pages and folders handed to the desktop since the last call.
     Q_INVOKABLE QStringList opened() { return std::exchange(openedUrls, {}); }
     // The demo's local cloud, started once for the tests that need real
     // servers, with a controller of its own that reads the settings pointing
     // at it, published in place of the usual one. Returns what it announced.
-    Q_INVOKABLE QVariantMap startCloud()
+    Q_INVOKABLE QVariantMap startCloud(bool fresh = false)
     {
+        if (fresh && m_cloud) {
+            // a store, portal and mail folder of its own for this test
+            m_cloud.reset();
+        }
         if (!m_cloud) {
             m_cloud = std::make_unique<LocalCloud>();
             if (!m_cloud->start().isEmpty()) {
                 m_cloud.reset();
                 return {};
             }
+            // the old controller goes only once nothing can reach it
+            std::unique_ptr<Controller> old = std::move(m_controller);
             m_controller = std::make_unique<Controller>(m_order);
             m_engine->rootContext()->setContextProperty(QStringLiteral("vexaData"), &m_controller->cloud);
             m_engine->rootContext()->setContextProperty(QStringLiteral("cloudComms"), &m_controller->cloud);
+            old.reset();
         } else if (!m_cloud->pointSettings().isEmpty()) {
             return {};
         }

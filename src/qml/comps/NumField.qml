@@ -6,8 +6,12 @@ import CustomStyles 1.0
 TextField {
     id: field
     property int maxValue: 10000
-    readonly property int value: text === "" ? 0 : parseInt(text, 10) || 0
+    // Kept by hand rather than bound to text: textEdited fires before the
+    // text's change signal, so a binding would still hold the value from
+    // before the keystroke when edited() is handled.
+    property int value: 0
     signal edited()
+    function parsed(t) { return t === "" ? 0 : (parseInt(t, 10) || 0) }
     function setValue(v) {
         var n = Number(v) || 0
         text = n === 0 ? "" : String(Math.round(n))
@@ -16,9 +20,11 @@ TextField {
     selectByMouse: true
     inputMethodHints: Qt.ImhDigitsOnly
     validator: RegularExpressionValidator { regularExpression: /[0-9]{0,6}/ }
+    onTextChanged: value = parsed(text)
     onTextEdited: {
         if (text !== "" && parseInt(text, 10) > maxValue)
             text = text.slice(0, -1)
+        value = parsed(text)
         edited()
     }
 }

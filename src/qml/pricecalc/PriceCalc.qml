@@ -53,6 +53,14 @@ Dialog {
     }
     function blankZero(v, decimals) { return Number(v) === 0 || !isFinite(Number(v)) ? "" : Number(v).toFixed(decimals) }
 
+    // An item without figures of its own starts from the business's markup
+    // and VAT as the settings screen keeps them; an older per-device default
+    // markup still wins where one was set.
+    function defaultMarkup() {
+        var own = num(String(staticSettings.value("defMarkup_s", "")))
+        return own !== 0 ? own : num(String(iniSettings.value("markup_d", "")))
+    }
+
     function openFor(index) {
         optionIndex = index
         item = _myOrder.getVexaOrderItem()
@@ -84,8 +92,8 @@ Dialog {
         } else {
             tradePriceField.text = ""
             tradeDiscField.text = ""
-            markupField.text = blankZero(staticSettings.value("defMarkup_s", 0), 2)
-            vatCombo.currentIndex = -1
+            markupField.text = blankZero(defaultMarkup(), 2)
+            vatCombo.currentIndex = Number(iniSettings.value("vat_rate", 20)) !== 0 ? 0 : 1
             tradePercent = 0
         }
         tradeAmount = priceCalc.amountFromPercent(figures.withVat, tradePercent)
