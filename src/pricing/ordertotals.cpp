@@ -48,10 +48,14 @@ QStringList VexaOrder::itemReview(VexaOrderItem *item)
         }
         g->margin = u.margin;
         optsMargin += u.margin * mult;
-        if (g->description().isEmpty() && !g->optionGroup().endsWith(QLatin1Char('-')))
+        // variant lists (names ending in "-") only feed the screen's choices
+        if (g->description().isEmpty() || g->optionGroup().endsWith(QLatin1Char('-')))
             continue;
-        QString text = g->optionGroup() + QStringLiteral(": ")
-                       + (g->description() == QLatin1String("true") ? QStringLiteral("Yes") : g->description());
+        // a count group ("TPosts") carries its own name as the choice
+        QString text = g->description() == g->optionGroup()
+                           ? g->optionGroup()
+                           : g->optionGroup() + QStringLiteral(": ")
+                                 + (g->description() == QLatin1String("true") ? QStringLiteral("Yes") : g->description());
         if (g->isMulti())
             text += QStringLiteral(": x %1").arg(g->multiple());
         rows << text + QLatin1Char('|') + reviewFigures(q * mult, u);

@@ -100,12 +100,14 @@ Item {
         contentWidth: Math.max(width, 768)
         contentHeight: Math.max(height, content.implicitHeight + 20)
         clip: true
+        ScrollBar.vertical: ScrollBar {}
 
         RowLayout {
             id: content
             x: 8
             y: 8
-            width: flick.contentWidth - 16
+            // room for the scroll bar at the right
+            width: flick.contentWidth - 24
             spacing: 10
 
             ColumnLayout {

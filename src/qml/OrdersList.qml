@@ -214,6 +214,7 @@ Item {
                 id: searchField
                 objectName: "searchField"
                 placeholderText: "type search text"
+                Layout.preferredWidth: 200
                 selectByMouse: true
                 onTextChanged: savedOrders.search(text)
             }
@@ -231,7 +232,9 @@ Item {
                 id: columnRow
                 height: parent.height
                 spacing: 4
-                readonly property real columnWidth: Math.max(Math.min(256, screen.width / 4), (screen.width - 20) / columns.length - 4)
+                // the columns share the width the screen has; below 200
+                // pixels each, the row scrolls sideways instead
+                readonly property real columnWidth: Math.max(200, (screen.width - 12 - spacing * (columns.length - 1)) / columns.length)
                 Repeater {
                     id: columnRepeater
                     model: columns

@@ -128,7 +128,8 @@ Item {
 
         ColumnLayout {
             id: column
-            width: parent.width
+            // room for the scroll bar, so it never covers the last column
+            width: parent.width - 16
             spacing: 8
 
             RowLayout {

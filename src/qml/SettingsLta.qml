@@ -190,7 +190,8 @@ Item {
         ScrollBar.vertical: ScrollBar {}
         ColumnLayout {
             id: column
-            width: parent.width
+            // room for the scroll bar, so it never covers the last column
+            width: parent.width - 16
             spacing: 6
             Button {
                 id: saveButton

@@ -159,6 +159,12 @@ void TestPriceCases::cases()
             QVERIFY2(qAbs(row->section(QLatin1Char('|'), 1, 1).toDouble() - price * q) < 0.01,
                      qPrintable(*row + QStringLiteral(" against ") + g->price()));
         }
+        // only chosen options are listed: no variant lists of the survey and
+        // no empty groups
+        for (const QString &row : rows) {
+            const QString head = row.section(QLatin1Char('|'), 0, 0);
+            QVERIFY2(!head.contains(QLatin1String("-:")) && !head.endsWith(QLatin1String(": ")), qPrintable(row));
+        }
     }
 }
 
