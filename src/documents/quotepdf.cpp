@@ -241,6 +241,7 @@ QString customerHtml(const VexaOrder &order)
 QString itemHtml(VexaOrder &order, VexaOrderItem &item, int number, const QString &title, const QString &currency)
 {
     const int q = std::max(1, item.bl_multiple());
+    const bool handles = item.bl_product().contains(QLatin1String("erfect"));
     QString html = QStringLiteral("<b>%1. %2</b>").arg(number).arg(esc(title));
     if (q > 1)
         html += QStringLiteral(" \u00d7 %1").arg(q);
@@ -252,17 +253,17 @@ QString itemHtml(VexaOrder &order, VexaOrderItem &item, int number, const QStrin
     html += QStringLiteral("<br>") + esc(sizeText(item));
     html += QStringLiteral("<table cellspacing=\"0\" cellpadding=\"1\" width=\"100%\">");
     const QStringList rows = order.reviewData(order.orderItemsModel()->indexOf(&item));
-    // the first row names the product kind, the second the size (both above)
-    for (int i = 2; i < rows.size(); ++i) {
+    // the review's rows: the product kind (named above), the size with the
+    // item's own price, then options and measures with theirs
+    for (int i = 1; i < rows.size(); ++i) {
         const QStringList cells = rows[i].split(QLatin1Char('|'));
         const double price = cells.value(1).toDouble();
+        if (i == 1 && price <= 0.001)
+            continue;
         html += QStringLiteral("<tr><td>%1</td><td align=\"right\">%2</td></tr>")
-                    .arg(esc(cells.value(0)), price > 0.001 ? moneyWithCurrency(price, currency) : QString());
+                    .arg(i == 1 ? (handles ? QStringLiteral("Blind") : QStringLiteral("Shutter")) : esc(cells.value(0)),
+                         price > 0.001 ? moneyWithCurrency(price, currency) : QString());
     }
-    const QStringList base = rows.value(1).split(QLatin1Char('|'));
-    if (base.value(1).toDouble() > 0.001)
-        html += QStringLiteral("<tr><td>Shutter</td><td align=\"right\">%1</td></tr>")
-                    .arg(moneyWithCurrency(base.value(1).toDouble(), currency));
     html += QStringLiteral("</table>");
     const double total = (item.item_price() + item.extras_price()) * q;
     html += QStringLiteral("<p style=\"margin-top:4px\"><b>Price: %1</b>%2</p>")
