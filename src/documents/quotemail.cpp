@@ -87,7 +87,8 @@ QString sendQuoteMail(VexaOrder &order, const QString &pdfPath, const QuoteMailS
     order.set_properties(props);
     if (!order.orderID().isEmpty()) {
         order.set_changed(true);
-        order.saveOrder();
+        // an order already queued for sending stays queued
+        order.saveOrder(order.orderState() == VexaOrder::ForPosting ? 1 : 0);
     }
     return QString();
 }
