@@ -29,6 +29,8 @@ TestCase {
     TextField { id: postField; y: 50; width: 200; onTextEdited: setData("TPost1", text) }
     ShutterDrawing { id: drawing; y: 100; width: 300; height: 240 }
     QuoteActions { id: actions; y: 400 }
+    QuoteTotals { id: totals; x: 420; y: 100 }
+    QuoteSettings { id: quoteSettings; x: 420; y: 300 }
 
     function image() { return findChild(drawing, "shutterDrawingImage") }
     function svg() { return quoteTools.drawingSvg(item) }
@@ -111,5 +113,35 @@ TestCase {
                actions.messagePopup.text)
         verify(_myOrder.properties.quoteSent === undefined)
         actions.messagePopup.close()
+    }
+
+    function test_totalsShowTheQuotesFigures() {
+        item.item_price = 640
+        _myOrder.fittingCost = 60
+        _myOrder.discount = 10
+        _myOrder.deposit = 100
+        totals.refresh()
+        compare(findChild(totals, "quoteTotal").text, "£700.00")
+        compare(findChild(totals, "quoteDiscount").text, "-£70.00")
+        compare(findChild(totals, "quotePrice").text, "£630.00")
+        compare(findChild(totals, "quoteDeposit").text, "£100.00")
+        compare(findChild(totals, "quoteBalance").text, "£530.00")
+    }
+
+    function test_quoteSettingsTyped() {
+        staticSettings.setValue("quoteName_s", "Old Name")
+        staticSettings.remove("quoteTerms_s")
+        quoteSettings.fill()
+        compare(quoteSettings.nameField.text, "Old Name")
+        quoteSettings.nameField.selectAll()
+        quoteSettings.nameField.forceActiveFocus()
+        keyClick(Qt.Key_Delete)
+        quoteSettings.termsField.forceActiveFocus()
+        for (var key of ["N", "o", " ", "&", " ", "<"])
+            keyClick(key)
+        quoteSettings.save()
+        compare(staticSettings.value("quoteTerms_s", ""), "No & <")
+        // an emptied name falls back to the account's business name
+        compare(staticSettings.value("quoteName_s", "-"), "-")
     }
 }
