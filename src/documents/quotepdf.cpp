@@ -249,7 +249,8 @@ QString itemHtml(VexaOrder &order, VexaOrderItem &item, int number, const QStrin
     for (const QString &s : {item.bl_product(), item.bl_range(), item.bl_color()})
         if (!s.isEmpty())
             product << esc(s);
-    html += QStringLiteral("<br>") + product.join(QStringLiteral(", "));
+    if (!product.isEmpty())
+        html += QStringLiteral("<br>") + product.join(QStringLiteral(", "));
     html += QStringLiteral("<br>") + esc(sizeText(item));
     html += QStringLiteral("<table cellspacing=\"0\" cellpadding=\"1\" width=\"100%\">");
     const QStringList rows = order.reviewData(order.orderItemsModel()->indexOf(&item));

@@ -405,7 +405,7 @@ Look look(ShutterDrawing::Style style)
     case ShutterDrawing::LouvreStyle: return {"none", "#9a9a9a", 0.6, false};
     case ShutterDrawing::TiltBarStyle: return {"none", "#666666", 1.2, false};
     case ShutterDrawing::HingeStyle: return {"#555555", "#555555", 0.5, false};
-    case ShutterDrawing::TPostStyle: return {"#bcb6ad", "#333333", 1, false};
+    case ShutterDrawing::TPostStyle: return {"#7d766c", "#333333", 1, false};
     case ShutterDrawing::JointStyle: return {"none", "#c0392b", 1.5, true};
     case ShutterDrawing::RailStyle: return {"none", "#333333", 2, false};
     case ShutterDrawing::TransomStyle: return {"#bcb6ad", "#333333", 1, false};
