@@ -297,6 +297,9 @@ ShutterDrawing shutterDrawing(const VexaOrderItem &item)
         else
             tiers = {{F, H - F}};
         for (const auto &tier : tiers) {
+            // a transom close to the frame leaves no room for panels on that side
+            if (tier.second - tier.first < 10 * kPanelGap)
+                continue;
             for (int s = 0; s < sections.size(); ++s) {
                 const QString &letters = sections[s];
                 if (letters.isEmpty())
