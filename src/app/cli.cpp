@@ -7,11 +7,14 @@
 #include "pricing/pricereport.h"
 #include "cloud/cloudcli.h"
 #include "documents/portalcli.h"
+#include "documents/quotecli.h"
 #include "cloud/synccli.h"
 #include "business/staffcli.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -35,6 +38,10 @@ std::vector<Command> commands()
          QStringLiteral("order html [--data DIR] [--supplier] FILE_OR_ID"), cliOrderHtml},
         {{QStringLiteral("order"), QStringLiteral("mail")}, QStringLiteral("order mail [--data DIR] FILE_OR_ID"),
          cliOrderMail},
+        {{QStringLiteral("order"), QStringLiteral("drawing")},
+         QStringLiteral("order drawing [--data DIR] FILE_OR_ID ITEM"), cliOrderDrawing},
+        {{QStringLiteral("order"), QStringLiteral("pdf")}, QStringLiteral("order pdf [--data DIR] FILE_OR_ID OUTFILE"),
+         cliOrderPdf},
         {{QStringLiteral("orders"), QStringLiteral("list")},
          QStringLiteral("orders list [--data DIR] [--state received|inprogress|topost|sent|backup]"), cliOrdersList},
         {{QStringLiteral("orders"), QStringLiteral("post")}, QStringLiteral("orders post [--data DIR]"),
@@ -85,9 +92,31 @@ bool cliTakeFlag(QStringList &args, const QString &flag)
     return args.removeAll(flag) > 0;
 }
 
+namespace {
+
+// Commands that lay out text (the quote PDF) need the fonts of a GUI
+// application; without a display they use the offscreen platform.
+bool needsFonts(int argc, char *argv[])
+{
+    for (int i = 1; i + 1 < argc; ++i)
+        if (qstrcmp(argv[i], "order") == 0 && qstrcmp(argv[i + 1], "pdf") == 0)
+            return true;
+    return false;
+}
+
+} // namespace
+
 int runLatticaCli(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    std::unique_ptr<QCoreApplication> application;
+    if (needsFonts(argc, argv)) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
+            && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        application = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    }
     QCoreApplication::setOrganizationName(QStringLiteral("Vexa"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("lattica.app"));
     QCoreApplication::setApplicationName(QStringLiteral("Lta"));

@@ -9,6 +9,7 @@
 #include "cloud/cloudcomms.h"
 #include "cloud/dcloudcomms.h"
 #include "cloud/downloadmanager.h"
+#include "documents/quotetools.h"
 #include "screentools.h"
 #include "models/comboboxmodel.h"
 #include "models/qqmlobjectlistmodel.h"
@@ -100,5 +101,6 @@ ScreenTools *publishInterface(QQmlEngine *engine, VexaOrder *order, CloudComms *
     tools->loadRoomNames();
     context->setContextProperty(QStringLiteral("screenTools"), tools);
     context->setContextProperty(QStringLiteral("priceCalc"), new PriceCalcTool(engine));
+    context->setContextProperty(QStringLiteral("quoteTools"), new QuoteTools(order, cloud, engine));
     return tools;
 }
