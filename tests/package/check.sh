@@ -123,7 +123,7 @@ xdg=$root/xdg
 mkdir -p "$xdg/mime/packages" "$xdg/applications"
 cp "$share/mime/packages/lattica.xml" "$xdg/mime/packages/"
 cp "$share/applications/lattica.desktop" "$xdg/applications/"
-update-mime-database "$xdg/mime" || fail "update-mime-database"
+XDG_DATA_HOME=$xdg update-mime-database "$xdg/mime" || fail "update-mime-database"
 update-desktop-database "$xdg/applications" || fail "update-desktop-database"
 # no desktop session: xdg-mime's generic path, reading the XDG folders alone
 xq() {
