@@ -36,12 +36,21 @@ DownloadManager::~DownloadManager()
 bool DownloadManager::defaultLauncher(const QString &path, QString *message)
 {
     const QString command = AppContext::setting(QStringLiteral("installCmd_s")).toString().trimmed();
-    if (command.isEmpty()) {
-        if (message)
-            *message = QStringLiteral("The new version was saved to %1").arg(QDir::toNativeSeparators(path));
+    // the command may carry its own arguments ("gnome-software --local-filename")
+    QStringList words = QProcess::splitCommand(command);
+    if (words.isEmpty()) {
+        if (message) {
+            const QString file = QDir::toNativeSeparators(path);
+            *message = QStringLiteral("The new version was saved to %1").arg(file);
+            // a Debian package needs the package manager, which asks for the
+            // administrator's password
+            if (path.endsWith(QLatin1String(".deb"), Qt::CaseInsensitive))
+                *message += QStringLiteral(". Install it with: sudo apt install %1").arg(file);
+        }
         return false;
     }
-    if (QProcess::startDetached(command, {path}))
+    const QString program = words.takeFirst();
+    if (QProcess::startDetached(program, words << path))
         return true;
     if (message)
         *message = QStringLiteral("Failed to start %1").arg(command);

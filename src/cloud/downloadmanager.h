@@ -41,9 +41,10 @@ public:
     void setTimeoutMs(int ms) { m_timer.setInterval(ms); }
     void setShutdownDelayMs(int ms) { m_shutdownDelay = ms; }
 
-    // The launcher of this platform: the user setting "installCmd_s" started
-    // with the file as its argument; without one, it reports where the
-    // file was saved.
+    // The launcher of this platform: the user setting "installCmd_s" (a
+    // program and its arguments) started with the file as its last argument;
+    // without one, it reports where the file was saved (and, for a Debian
+    // package, the command that installs it).
     static bool defaultLauncher(const QString &path, QString *message);
     // A free name in folder for the URL's file name; "" when the name
     // would leave the folder.

@@ -41,7 +41,9 @@ Popup {
             return
         downloadError = ""
         updateButton.enabled = false
-        downloader.append(localSettings.value("installurl", "") + (Qt.platform.os === "osx" ? ".pkg" : ".exe"))
+        // the installer of this platform: Windows setup, macOS package, Debian package
+        var suffix = Qt.platform.os === "osx" ? ".pkg" : Qt.platform.os === "linux" ? ".deb" : ".exe"
+        downloader.append(localSettings.value("installurl", "") + suffix)
     }
 
     // a failed download, or one that ended without starting the installer,

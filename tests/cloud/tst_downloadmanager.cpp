@@ -108,19 +108,49 @@ private slots:
         QCOMPARE(dm.completedCount(), 4);
     }
 
+    void linuxLauncher_data()
+    {
+        QTest::addColumn<QString>("command");   // "SCRIPT" stands for a script that lists its arguments
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("started");
+        QTest::addColumn<QString>("result");    // the message, or the arguments the script got
+        // without a command the file is only reported; a package with how to install it
+        QTest::newRow("no command") << "" << "/tmp/setup.bin" << false
+                                    << "The new version was saved to /tmp/setup.bin";
+        QTest::newRow("no command, .deb")
+            << "" << "/tmp/lattica_1.8.0_amd64.deb" << false
+            << "The new version was saved to /tmp/lattica_1.8.0_amd64.deb. Install it with: sudo apt install "
+               "/tmp/lattica_1.8.0_amd64.deb";
+        // with one, it is started with the file, after the command's own arguments
+        QTest::newRow("command") << "SCRIPT" << "/tmp/setup.bin" << true << "/tmp/setup.bin\n";
+        QTest::newRow("command with arguments")
+            << "SCRIPT --local-filename \"two words\"" << "/tmp/lattica_1.8.0_amd64.deb" << true
+            << "--local-filename\ntwo words\n/tmp/lattica_1.8.0_amd64.deb\n";
+        QTest::newRow("missing program") << "/nonexistent/installer --quiet" << "/tmp/x.deb" << false
+                                         << "Failed to start /nonexistent/installer --quiet";
+    }
+
     void linuxLauncher()
     {
-        // without a command the file is only reported
-        QString message;
-        QVERIFY(!DownloadManager::defaultLauncher("/tmp/setup.bin", &message));
-        QCOMPARE(message, QString("The new version was saved to /tmp/setup.bin"));
-        // with one, it is started with the file
+        QFETCH(QString, command);
+        QFETCH(QString, file);
+        QFETCH(bool, started);
+        QFETCH(QString, result);
         const QString script = m_data->path() + "/install.sh", marker = m_data->path() + "/started";
-        TestEnv::writeFile(script, "#!/bin/sh\necho \"$1\" > " + marker.toUtf8() + "\n");
+        TestEnv::writeFile(script, "#!/bin/sh\nprintf '%s\\n' \"$@\" > " + marker.toUtf8() + "\n");
         QFile(script).setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        AppContext::userSettings()->setValue("installCmd_s", script);
-        QVERIFY(DownloadManager::defaultLauncher("/tmp/setup.bin", &message));
-        QTRY_COMPARE(TestEnv::readFile(marker), QByteArray("/tmp/setup.bin\n"));
+        QFile::remove(marker);
+        command.replace("SCRIPT", script);
+        if (command.isEmpty())
+            AppContext::userSettings()->remove("installCmd_s");
+        else
+            AppContext::userSettings()->setValue("installCmd_s", command);
+        QString message;
+        QCOMPARE(DownloadManager::defaultLauncher(file, &message), started);
+        if (started)
+            QTRY_COMPARE(QString::fromUtf8(TestEnv::readFile(marker)), result);
+        else
+            QCOMPARE(message, result);
         AppContext::userSettings()->remove("installCmd_s");
     }
 };
