@@ -7,6 +7,7 @@ import "comps"
 // Layout of the survey screen; CaptureLta.qml gives it its behaviour.
 Item {
     id: form
+    property alias drawing: drawing
     property alias newRoomButton: newRoomButton
     property alias newShutterButton: newShutterButton
     property alias roomList: roomList
@@ -151,6 +152,13 @@ Item {
                         spacing: 4
                         interactive: false
                     }
+                }
+                // the shutter as typed, beside its fields
+                ShutterDrawing {
+                    id: drawing
+                    objectName: "surveyDrawing"
+                    Layout.preferredWidth: 2 * form.tileSize + 6
+                    Layout.preferredHeight: 240
                 }
             }
 

@@ -33,6 +33,8 @@ CaptureFormLta {
                                       + (item.bl_multiple > 1 ? " (x" + item.bl_multiple + ")" : "")
 
     dataArea.visible: _myOrder.currentRoom !== ""
+    drawing.item: item
+    drawing.visible: item !== null
     glass: item !== null && String(item.bl_product).indexOf("erfect") >= 0
     inchesWidth.visible: item !== null && item.bl_inches
     inchesHeight.visible: item !== null && item.bl_inches
@@ -330,6 +332,8 @@ CaptureFormLta {
         setMap(d, "CustomBuildout", buildoutCombo.currentText === "Custom" ? customBuildout.text : "")
         item.dataMap = d
         _myOrder.processOrderItem(true)
+        // option choices (louvre, frame, tilt bar) are not announced by the item
+        drawing.refresh()
     }
 
     function edited() {

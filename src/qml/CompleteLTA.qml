@@ -181,6 +181,7 @@ Item {
                     text: "Customer signature..."
                     onClicked: signaturePad.open()
                 }
+                QuoteActions { id: completeQuote; objectName: "completeQuote" }
                 Image {
                     objectName: "signatureImage"
                     source: _myOrder.signature

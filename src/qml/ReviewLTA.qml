@@ -152,6 +152,12 @@ Item {
                         text: "Details"
                         visible: showPrices
                     }
+                    QuoteActions {
+                        id: reviewQuote
+                        objectName: "reviewQuote"
+                        // the quote shows the figures as typed here
+                        onAboutToQuote: screen.commit()
+                    }
                     RowLayout {
                         visible: showPrices && showMargins && detailsBox.checked
                         FieldLabel { text: "Total Margin" }
@@ -358,6 +364,14 @@ Item {
                                     }
                                 }
                             }
+                        }
+                        ShutterDrawing {
+                            objectName: "reviewDrawing"
+                            visible: detailsBox.checked
+                            item: visible ? row.item : null
+                            Layout.leftMargin: 30
+                            Layout.preferredWidth: 220
+                            Layout.preferredHeight: 180
                         }
                     }
                 }

@@ -106,6 +106,7 @@ Item {
         betaOn = isTrue(staticSettings.value("stilesOnlyOpt_b", false), false)
         betaBox.checked = betaOn
         betaCodeField.text = ""
+        quoteSettings.fill()
         deliveryNames.forceActiveFocus()
     }
 
@@ -143,6 +144,8 @@ Item {
         staticSettings.setValue("revDet_b", detailsBox.checked)
         staticSettings.setValue("incExtras_b", extrasBox.checked)
         staticSettings.setValue("margins_b", marginsBox.checked)
+        if (controller)
+            quoteSettings.save()
         iniSettings.sync()
         screenTools.loadRoomNames()
         accepted()
@@ -356,6 +359,8 @@ Item {
                 }
                 HelpButton { helpText: "Local order reference numbers will start from this value on this device.\nThe number goes up by one for each new order;\nthe prefix and suffix are added around it." }
             }
+            // the business as its customers' quotes show it
+            QuoteSettings { id: quoteSettings; objectName: "quoteSettings"; visible: controller }
             Flow {
                 Layout.fillWidth: true
                 spacing: 30

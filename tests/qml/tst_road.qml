@@ -114,6 +114,10 @@ WindowTestCase {
         typeInto(capture.tpostRepeater.itemAt(0), "725")
         compare(first.dataMap.TPost1, 725)
         verify(Number(capture.priceField.text) > 0, "a catalogue price: " + capture.priceField.text)
+        // the drawing beside the fields follows the typing
+        var svg = Qt.atob(capture.drawing.source.split(",")[1])
+        verify(svg.indexOf('class="tpost"') > 0 && svg.indexOf('data-x="725"') > 0, svg)
+        compare(svg.split('class="panel"').length - 1, 4)
         verify(_myOrder.warning.indexOf("Frame Style: You must make a selection") >= 0, _myOrder.warning)
         // the file holds the typed values before the field is left
         tryVerify(function() {
@@ -186,6 +190,11 @@ WindowTestCase {
             var f = testTools.readOrder(testTools.ordersFolder() + id)
             return Number(f.discount) === 10 && Number(f.deposit) === 200
         }, 5000, "discount and deposit reach the file")
+        compare(findChild(review.itemList.itemAt(0), "reviewDrawing").visible, true)
+        click(findChild(review, "quotePdfButton"))
+        var opened = testTools.opened()
+        compare(opened.length, 1)
+        verify(/\.pdf$/.test(opened[0]), opened)
 
         // completion is blocked while shutter 1 has no frame style
         verify(!review.quoteBox.checked, "a new order is an order, not a quote")

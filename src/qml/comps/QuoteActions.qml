@@ -12,6 +12,9 @@ RowLayout {
     property alias emailButton: emailButton
     property alias messagePopup: popup
     signal done(string message)
+    // emitted before the quote is made, so a screen can hand over what is
+    // still being typed
+    signal aboutToQuote()
 
     function report(message, success) {
         popup.show(message !== "" ? message : success, false)
@@ -23,6 +26,7 @@ RowLayout {
         objectName: "quotePdfButton"
         text: "Quote PDF..."
         onClicked: {
+            actions.aboutToQuote()
             var message = quoteTools.openQuotePdf()
             if (message !== "")
                 actions.report(message, "")
@@ -38,7 +42,10 @@ RowLayout {
         ToolTip.visible: hovered
         ToolTip.text: enabled ? "Send the quote as a PDF to " + _myOrder.custEmail
                               : "Enter the customer's e-mail address on the order screen first"
-        onClicked: actions.report(quoteTools.emailQuote(), "The quote was sent to " + _myOrder.custEmail + ".")
+        onClicked: {
+            actions.aboutToQuote()
+            actions.report(quoteTools.emailQuote(), "The quote was sent to " + _myOrder.custEmail + ".")
+        }
     }
     MessagePopup {
         id: popup

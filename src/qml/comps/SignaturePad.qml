@@ -30,13 +30,18 @@ Popup {
         if (!canvas.save(path))
             return false
         _myOrder.imageToSignature(path)
+        if (typeof quoteTools !== "undefined")
+            quoteTools.signatureTaken()
         _myOrder.changed = true
         _myOrder.saveOrder()
         signed()
         close()
         return true
     }
-    onAboutToShow: clear()
+    onAboutToShow: {
+        clear()
+        quoteTotals.refresh()
+    }
 
     contentItem: ColumnLayout {
         Label {
@@ -44,6 +49,11 @@ Popup {
             wrapMode: Text.Wrap
             text: String(staticSettings.value("terms_s", ""))
             visible: text !== ""
+        }
+        // what the customer agrees to
+        QuoteTotals {
+            id: quoteTotals
+            Layout.fillWidth: true
         }
         CheckBox {
             id: agreeBox
