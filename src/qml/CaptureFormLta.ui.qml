@@ -448,6 +448,7 @@ Item {
                         HelpButton {
                             id: calcButton
                             objectName: "calcButton"
+                            clickShowsHelp: false
                             glyph: Style.iconCalculator
                             helpText: "Press the calculator button to change how the price is calculated.\n This includes adding a per-item discount."
                         }

@@ -102,6 +102,9 @@ CaptureFormLta {
             contentItem: Text {
                 text: parent.text
                 color: parent.current ? "white" : Style.darkGrey
+                // a long room name wraps inside the tile
+                wrapMode: Text.Wrap
+                elide: Text.ElideRight
                 horizontalAlignment: Text.AlignHCenter
                 verticalAlignment: Text.AlignVCenter
             }

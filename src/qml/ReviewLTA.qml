@@ -243,7 +243,11 @@ Item {
                         ComboBox {
                             id: paymentCombo
                             objectName: "paymentCombo"
-                            visible: deposit > 0
+                            // keeps its place while hidden, so the figures
+                            // do not move when a deposit is typed
+                            readonly property bool shown: deposit > 0
+                            opacity: shown ? 1 : 0
+                            enabled: shown
                             onActivated: _myOrder.paytype = currentText
                         }
                     }

@@ -267,6 +267,8 @@ Item {
                     Layout.fillWidth: true
                     readOnly: true
                     text: rooms.join(", ")
+                    // a long list reads from its first room
+                    onTextChanged: cursorPosition = 0
                     MouseArea { anchors.fill: parent; onClicked: roomsDialog.openWith(rooms) }
                 }
                 Button {

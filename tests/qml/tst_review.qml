@@ -40,7 +40,7 @@ WindowTestCase {
         verify(review.quoteBox.enabled)
         typeInto(review.depositField, "100")
         verify(!review.quoteBox.enabled, "a deposit disables the quote box")
-        verify(review.paymentCombo.visible)
+        verify(review.paymentCombo.shown)
         compare(review.balance, Math.round((total * 0.9 - 100) * 100) / 100)
 
         // a balance typed in gives the discount back; above 20 % it turns red

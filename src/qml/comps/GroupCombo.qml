@@ -10,7 +10,7 @@ ComboBox {
     // the item has this group
     property bool present: false
     signal chosen()
-    implicitWidth: 200
+    implicitWidth: 220
 
     function fill(item, listGroup) {
         var og = item ? item.getOptionGroup(group) : null

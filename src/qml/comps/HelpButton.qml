@@ -13,6 +13,9 @@ ToolButton {
     property string glyph: Style.iconHelp
     property color glyphColor: Style.darkGrey
     property bool shown: false
+    // false where the button does something else when clicked (the
+    // calculator): then only hovering explains it
+    property bool clickShowsHelp: true
     // made on first use, in the window's overlay
     property Item bubble: null
     readonly property bool bubbleShown: helpText !== "" && visible
@@ -28,7 +31,7 @@ ToolButton {
         horizontalAlignment: Text.AlignHCenter
         verticalAlignment: Text.AlignVCenter
     }
-    onClicked: shown = !shown
+    onClicked: if (clickShowsHelp) shown = !shown
     onHoveredChanged: if (hovered) place()
     onPressedChanged: if (pressed) place()
     onShownChanged: if (shown) { place(); hideTimer.restart() }
