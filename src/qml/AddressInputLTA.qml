@@ -127,6 +127,8 @@ Item {
                     onClicked: {
                         screen.commit()
                         if (!screen.emailValid) {
+                            // one message at a time: this one says what to do
+                            invalidPopup.close()
                             message.show("Invalid email please correct or remove", false)
                             return
                         }

@@ -303,7 +303,12 @@ Item {
                     }
                 }
                 Item { id: businessRow; visible: businessCombo.count > 1; width: 1 }
-                FieldLabel { text: String(staticSettings.value("list1lbl_s", "Select")) }
+                FieldLabel {
+                    text: String(staticSettings.value("list1lbl_s", "Select"))
+                    // as wide as the labels that come and go below it, so
+                    // the choices do not move
+                    Layout.minimumWidth: 150
+                }
                 ComboBox {
                     id: deliveryCombo
                     objectName: "deliveryCombo"

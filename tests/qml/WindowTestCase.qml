@@ -109,7 +109,8 @@ TestCase {
         // ones below it
         wait(20)
         reveal(item)
-        verify(item.visible && item.enabled, (item.objectName || item.text) + " is not clickable")
+        verify(item.visible && item.enabled, (item.objectName || item.text) + " is not clickable (visible "
+               + item.visible + ", enabled " + item.enabled + ")")
         mouseClick(item)
     }
 

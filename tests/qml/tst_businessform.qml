@@ -19,7 +19,7 @@ WindowTestCase {
         var screen = openSettings()
         var names = screen.deliveryNames.text.split("\n")
         verify(names.indexOf("Main Depot") >= 0 && names.indexOf("Depot") >= 0, names)
-        findChild(screen, "businessDetails").clicked()
+        click(findChild(screen, "businessDetails"))
         var form = screen.businessForm
         verify(form.visible)
         compare(form.account, account)
@@ -74,7 +74,7 @@ WindowTestCase {
         compare(storedEntry("a1").split("|")[0], "Main Depot")
 
         // back on the settings screen with the new names
-        findChild(form, "businessBack").clicked()
+        click(findChild(form, "businessBack"))
         verify(!form.visible)
         verify(window.settingsScreen.deliveryNames.text.split("\n").indexOf("Back Yard") >= 0)
     }
@@ -85,7 +85,7 @@ WindowTestCase {
         var screen = openSettings()
         var form = screen.businessForm
         form.manager.setSuppAccnt("C777777")
-        findChild(screen, "businessDetails").clicked()
+        click(findChild(screen, "businessDetails"))
         compare(form.account, "C777777")
         compare(form.status, "Fetching delivery addresses...")
         tryCompare(form, "statusIsError", true)

@@ -17,12 +17,12 @@ WindowTestCase {
         compare(window.stateGroup.state, "RegisterState")
         var register = window.registerScreen
         findChild(register, "choiceNew").checked = true
-        findChild(register, "nextButton").clicked()
+        click(findChild(register, "nextButton"))
         typeInto(register.numberField, demo.customer.toLowerCase())
         register.emailField.text = demo.email
         register.passwordField.text = demo.password
         register.password2Field.text = demo.password
-        register.createButton.clicked()
+        click(register.createButton)
         verify(!register.resultBox.opened, register.resultBox.text)
         tryCompare(register.companyQuestion, "opened", true)
         compare(register.companyQuestion.title, "Company Name:<br>" + demo.business)
@@ -37,7 +37,7 @@ WindowTestCase {
         // one dropped here and stamps the time
         var settings = window.settingsScreen
         compare(settings.accountCombo.currentText, demo.customer)
-        findChild(settings, "businessDetails").clicked()
+        click(findChild(settings, "businessDetails"))
         var form = settings.businessForm
         var count = form.list.count
         verify(count > 1, "the demo account has several addresses")
@@ -46,15 +46,15 @@ WindowTestCase {
         form.removeConfirm.accept()
         compare(form.list.count, count - 1)
         staticSettings.setValue(demo.customer + "_lm", "2000-01-01T00:00:00")
-        findChild(form, "businessRefresh").clicked()
+        click(findChild(form, "businessRefresh"))
         tryCompare(form.refreshConfirm, "opened", true)
         form.refreshConfirm.accept()
         compare(form.status, "Fetching delivery addresses...")
         tryCompare(form, "status", "", 20000)
         compare(form.list.count, count)
         verify(form.updatedText !== "2000-01-01T00:00", form.updatedText)
-        findChild(form, "businessBack").clicked()
-        settings.saveButton.clicked()
+        click(findChild(form, "businessBack"))
+        click(settings.saveButton)
         compare(window.stateGroup.state, "Home")
 
         // an order completed on screen; its signature shows again when reopened
@@ -106,7 +106,7 @@ WindowTestCase {
 
         // a failed save keeps the screen and the order
         var queued = testTools.ordersFolder() + "post/" + id
-        complete.okButton.clicked()
+        click(complete.okButton)
         tryCompare(complete.confirm, "opened", true)
         verify(testTools.blockPath(queued))
         complete.confirm.accept()
@@ -117,7 +117,7 @@ WindowTestCase {
         verify(testTools.remove(queued))
 
         // sent: queued, posted for real, listed as sent
-        complete.okButton.clicked()
+        click(complete.okButton)
         tryCompare(complete.confirm, "opened", true)
         complete.confirm.accept()
         compare(window.stateGroup.state, "SavedOrders")
@@ -139,14 +139,14 @@ WindowTestCase {
         compare(window.stateGroup.state, "RegisterState")
         register = window.registerScreen
         findChild(register, "choiceLogin").checked = true
-        findChild(register, "nextButton").clicked()
+        click(findChild(register, "nextButton"))
         typeInto(register.loginEmail, demo.email.toUpperCase())
         register.loginPassword.text = demo.password + "x"
-        register.loginButton.clicked()
+        click(register.loginButton)
         verify(register.errorText !== "", "a wrong password is refused")
         compare(window.stateGroup.state, "RegisterState")
         register.loginPassword.text = demo.password
-        register.loginButton.clicked()
+        click(register.loginButton)
         compare(register.errorText, "")
         compare(window.stateGroup.state, "Home")
         compare(String(staticSettings.value("regem_s")), demo.email)

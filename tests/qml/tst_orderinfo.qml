@@ -7,7 +7,7 @@ WindowTestCase {
     function openOrderInfo() {
         staticSettings.setValue("users", ["Sam", "Alex"])
         openWindow()
-        child("newOrderButton").clicked()
+        click(child("newOrderButton"))
         return window.addressScreen
     }
 
@@ -17,11 +17,15 @@ WindowTestCase {
         verify(!address.nextButton.enabled)
         typeInto(address.orderRefField, "ABC")
         verify(address.nextButton.enabled)
-        address.emailField.text = "not an address"
-        address.nextButton.clicked()
+        typeInto(address.emailField, "not an address")
+        click(address.nextButton)
         compare(window.stateGroup.state, "Customer")
-        address.emailField.text = ""
-        address.nextButton.clicked()
+        var message = findChild(window.addressScreen, "addressMessage")
+        tryCompare(message, "opened", true)
+        click(findChild(message.contentItem, "messageOk"))
+        tryCompare(message, "opened", false)
+        typeInto(address.emailField, "")
+        click(address.nextButton)
         compare(window.stateGroup.state, "Capture")
     }
 
@@ -55,12 +59,12 @@ WindowTestCase {
         var target = testTools.ordersFolder() + _myOrder.orderID
         typeInto(address.orderRefField, "KEEP-1")
         verify(testTools.blockPath(target))
-        child("homeButton").clicked()
+        click(child("homeButton"))
         compare(window.stateGroup.state, "Customer")
         tryCompare(window.messagePopup, "opened", true)
         window.messagePopup.close()
         verify(testTools.remove(target))
-        child("homeButton").clicked()
+        click(child("homeButton"))
         compare(window.stateGroup.state, "Home")
         compare(testTools.readOrder(target).manOrderID, "KEEP-1")
     }

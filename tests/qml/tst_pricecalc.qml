@@ -18,7 +18,7 @@ WindowTestCase {
             _myOrder.getVexaOrderItem().calcMap = {}
             calc.openFor(-1)
         } else {
-            capture.calcButton.clicked()
+            click(capture.calcButton)
         }
         tryCompare(calc, "opened", true)
         compare(calc.tabsVisible, tableless)

@@ -73,10 +73,10 @@ WindowTestCase {
         window.goTo("Review")
         window.goTo("Complete")
         var complete = window.completeScreen
-        complete.viewButton.clicked()
+        click(complete.viewButton)
         verify(complete.viewer.visible)
         compare(complete.viewer.html, _myOrder.documentHTML(2))
-        findChild(complete.viewer, "viewerClose").clicked()
+        click(findChild(complete.viewer, "viewerClose"))
         verify(!complete.viewer.visible)
     }
 }

@@ -44,7 +44,7 @@ WindowTestCase {
         var screen = window.registerScreen
         screen.cloud = fakeCloud
         findChild(screen, "choiceNew").checked = true
-        findChild(screen, "nextButton").clicked()
+        click(findChild(screen, "nextButton"))
         compare(screen.form, 1)
         return screen
     }
@@ -65,7 +65,7 @@ WindowTestCase {
         fillNew(screen)
         // the company is asked about; No unregisters and clears the number
         fakeCloud.registerReply = "Company Name:<br>Acme"
-        screen.createButton.clicked()
+        click(screen.createButton)
         tryCompare(screen.companyQuestion, "opened", true)
         screen.companyQuestion.reject()
         compare(screen.numberField.text, "")
@@ -79,7 +79,7 @@ WindowTestCase {
             fakeCloud.registerReply = row[0]
             fakeCloud.confirmReply = row[1] || ""
             fakeCloud.confirmRegisters = row[2]
-            screen.createButton.clicked()
+            click(screen.createButton)
             if (row[1] !== null) {
                 tryCompare(screen.companyQuestion, "opened", true)
                 screen.companyQuestion.accept()
@@ -97,7 +97,7 @@ WindowTestCase {
         typeInto(screen.codeField, "AB12")
         verify(!screen.codeButton.enabled)
         typeInto(screen.codeField, "AB123")
-        screen.codeButton.clicked()
+        click(screen.codeButton)
         tryCompare(screen.resultBox, "opened", true)
         screen.resultBox.close()
         tryCompare(window.stateGroup, "state", "Home")
@@ -110,7 +110,7 @@ WindowTestCase {
         // the sync runs before the screen reads the settings
         window.dcloudComms = Qt.createQmlObject('import QtQuick 2.15; QtObject { property string syncResult: "Last sync OK"; '
             + 'function syncSettings() { iniSettings.setValue("markup_d", "150") } }', fakeCloud)
-        child("settingsButton").clicked()
+        click(child("settingsButton"))
         var screen = window.settingsScreen
         screen.pricesBox.checked = true
         compare(screen.markupField.text, "150")
@@ -119,7 +119,7 @@ WindowTestCase {
         typeInto(screen.daysField, "3650")
         compare(screen.daysField.text, "365")
         function refused() {
-            screen.saveButton.clicked()
+            click(screen.saveButton)
             compare(window.stateGroup.state, "SettingStateLTA")
             tryCompare(screen.message, "opened", true)
             screen.message.close()
@@ -132,7 +132,7 @@ WindowTestCase {
         refused()
 
         screen.markupField.text = "900"
-        screen.saveButton.clicked()
+        click(screen.saveButton)
         compare(window.stateGroup.state, "Home")
         compare(Number(iniSettings.value("d2r_i")), 90)
         compare(String(iniSettings.value("markup_d")), "900")
@@ -148,22 +148,22 @@ WindowTestCase {
         tryCompare(popup, "opened", true)
         var update = findChild(popup.contentItem, "updateButton")
         verify(update.visible)
-        update.clicked()
+        click(update)
         verify(!update.enabled)
         tryVerify(function() { return update.enabled }, 10000)
         verify(popup.downloadError !== "")
-        findChild(popup.contentItem, "newsClose").clicked()
+        click(findChild(popup.contentItem, "newsClose"))
         tryCompare(popup, "opened", false)
         localSettings.remove("currver")
     }
 
     function test_staff() {
         var screen = openControllerSettings(true)
-        findChild(screen, "staffEdit").clicked()
+        click(findChild(screen, "staffEdit"))
         var form = screen.staffForm
         verify(form.visible)
         var before = form.list.count
-        findChild(form, "addSurveyor").clicked()
+        click(findChild(form, "addSurveyor"))
         var dialog = form.editDialog
         tryCompare(dialog, "opened", true)
         dialog.idField.text = "JB"
@@ -172,7 +172,7 @@ WindowTestCase {
         compare(form.list.count, before + 1)
         verify(findChild(screen, "staffNames").text.indexOf("JB") >= 0)
         // the same short name twice is refused with the reason
-        findChild(form, "addSurveyor").clicked()
+        click(findChild(form, "addSurveyor"))
         tryCompare(dialog, "opened", true)
         dialog.idField.text = "jb"
         verify(!dialog.save())
@@ -183,7 +183,7 @@ WindowTestCase {
 
     function test_changePassword() {
         var screen = openControllerSettings(true)
-        findChild(screen, "changePassword").clicked()
+        click(findChild(screen, "changePassword"))
         var dialog = screen.passwordDialog
         tryCompare(dialog, "opened", true)
         dialog.currentField.text = "Old#pass1"
@@ -195,13 +195,13 @@ WindowTestCase {
         // a refusal is shown in the dialog, which stays open
         fakeCloud.calls = []
         fakeCloud.resetReply = "Incorrect password"
-        dialog.okButton.clicked()
+        click(dialog.okButton)
         compare(dialog.reply, "Incorrect password")
         verify(dialog.replyIsError && dialog.opened)
-        dialog.forgotButton.clicked()
+        click(dialog.forgotButton)
         compare(dialog.reply, "Sent to surveyor@example.com")
         fakeCloud.resetReply = ""
-        dialog.okButton.clicked()
+        click(dialog.okButton)
         tryCompare(dialog, "opened", false)
         compare(fakeCloud.calls, ["Old#pass1 Newpass1 false", "forgot surveyor@example.com", "Old#pass1 Newpass1 false"])
     }
@@ -233,10 +233,10 @@ WindowTestCase {
         // any web page can be tried, nothing else is opened
         for (var link of ["https://elsewhere.example/acme-shutters", "javascript:alert(document.cookie)//long enough"]) {
             typeInto(screen.reviewField, link)
-            screen.reviewTest.clicked()
+            click(screen.reviewTest)
         }
-        findChild(screen, "termsButton").clicked()
-        findChild(screen, "openLogs").clicked()
+        click(findChild(screen, "termsButton"))
+        click(findChild(screen, "openLogs"))
         var opened = testTools.opened()
         compare(opened.slice(0, 2), ["https://elsewhere.example/acme-shutters", "https://terms.example/heldon"])
         verify(/^file:\/\/\/.*\/logs\/?$/.test(opened[2]), opened)
@@ -256,25 +256,25 @@ WindowTestCase {
         fakeCloud.message = "No logs to send"
         for (var ok of [false, true]) {
             fakeCloud.logsOk = ok
-            screen.logsButton.clicked()
+            click(screen.logsButton)
             compare(screen.logsResult.text, ok ? "Logs sent OK" : "Send logs to Vexa Support failed: No logs to send")
             compare(screen.logsButton.enabled, !ok)
         }
 
         // a link elsewhere is not stored
         typeInto(screen.reviewField, "https://elsewhere.example/acme-shutters")
-        screen.saveButton.clicked()
+        click(screen.saveButton)
         compare(window.stateGroup.state, "Home")
         compare(String(iniSettings.value("cuo_s")), prefix + "old")
         compare(staticSettings.value("stilesOnlyOpt_b"), true)
 
-        child("settingsButton").clicked()
+        click(child("settingsButton"))
         screen = window.settingsScreen
         verify(screen.betaBox.checked && screen.betaOn)
         typeInto(screen.reviewField, prefix + "acme-shutters")
         screen.betaBox.checked = false
         screen.betaBox.toggled()
-        screen.saveButton.clicked()
+        click(screen.saveButton)
         compare(String(iniSettings.value("cuo_s")), prefix + "acme-shutters")
         compare(staticSettings.value("stilesOnlyOpt_b"), false)
         staticSettings.remove("cuo_b")

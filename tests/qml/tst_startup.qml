@@ -42,12 +42,12 @@ WindowTestCase {
         openWindow()
         verify(!child("customerButton").enabled)
         verify(!child("surveyButton").enabled)
-        child("newOrderButton").clicked()
+        click(child("newOrderButton"))
         verify(child("customerButton").enabled)
         verify(!child("surveyButton").enabled)
         verify(!child("reviewButton").enabled)
         typeInto(window.addressScreen.orderRefField, "TB-1")
-        window.addressScreen.nextButton.clicked()
+        click(window.addressScreen.nextButton)
         var capture = window.captureScreen
         tryCompare(capture.roomDialog, "opened", true)
         capture.roomDialog.combo.currentIndex = 0

@@ -69,6 +69,8 @@ Popup {
                 anchors.centerIn: parent
                 text: "Sign here..."
                 color: Style.midGrey
+                // above the white the canvas paints
+                z: 1
                 visible: !pad.drawn
             }
             Canvas {
