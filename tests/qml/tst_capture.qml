@@ -123,6 +123,60 @@ WindowTestCase {
         return capture
     }
 
+    // Every number field of the survey holds what was typed, key by key,
+    // in the item and in the order file, while the cursor is still in it.
+    function test_numbersAsTyped_data() {
+        var style = function(name) { return function(c) { choose(c.styleCombo, name) } }
+        var panels = function(text) { return function(c) { typeInto(c.panelField, text) } }
+        var bay = function(c) { choose(c.frameStyleCombo, "Veza Vedur Bay Frame"); click(c.bayWindow) }
+        var data = function(key) { return function(item) { return item.dataMap[key] } }
+        var count = function(group) { return function(item) { return item.getOptionGroup(group).multiple } }
+        var inFile = function(key) { return function(f) { return Number(f.data[key]) } }
+        var countInFile = function(group) {
+            return function(f) { return f.options.filter(function(o) { return o.group === group })[0].mult }
+        }
+        return [
+            { tag: "width", field: "widthField", typed: "1234", held: function(i) { return i.bl_width }, saved: function(f) { return f.width } },
+            { tag: "height", field: "heightField", typed: "1234", held: function(i) { return i.bl_drop }, saved: function(f) { return f.drop } },
+            { tag: "rail 1", setup: style("Full Height with Divider Rail x 2"), field: "rail1Field", typed: "1234", held: data("DividerRail1"), saved: inFile("DividerRail1") },
+            { tag: "rail 2", setup: style("Full Height with Divider Rail x 2"), field: "rail2Field", typed: "1234", held: data("DividerRail2"), saved: inFile("DividerRail2") },
+            { tag: "transom", setup: style("Full Height with Transom"), field: "transomField", typed: "1234", held: data("TransomHeight"), saved: inFile("TransomHeight") },
+            { tag: "split", setup: style("Tier on Tier no Transom"), field: "splitField", typed: "1234", held: data("SplitHeight"), saved: inFile("SplitHeight") },
+            { tag: "tilt split 1", field: "tilt1Field", typed: "1234", held: data("TiltBarSplit1"), saved: inFile("TiltBarSplit1") },
+            { tag: "tilt split 2", field: "tilt2Field", typed: "1234", held: data("TiltBarSplit2"), saved: inFile("TiltBarSplit2") },
+            { tag: "T-post", setup: panels("LRTLR"), field: "tpost", typed: "725", held: data("TPost1"), saved: inFile("TPost1") },
+            { tag: "C-panel", setup: panels("LCR"), field: "cpanel", typed: "612", held: data("CPanel1"), saved: inFile("CPanel1") },
+            { tag: "90 bay posts", setup: bay, field: "bay90Field", typed: "17", held: count("Bay Posts 90deg"), saved: countInFile("Bay Posts 90deg") },
+            { tag: "135 bay posts", setup: bay, field: "bay135Field", typed: "17", held: count("Bay Posts 135deg"), saved: countInFile("Bay Posts 135deg") },
+            { tag: "flexi joints", setup: bay, field: "flexiBayField", typed: "17", held: count("FlexiBayJoint"), saved: countInFile("FlexiBayJoint") }
+        ]
+    }
+
+    function test_numbersAsTyped(row) {
+        var capture = openSurvey()
+        typeInto(capture.widthField, "1000")
+        typeInto(capture.heightField, "1000")
+        if (row.setup)
+            row.setup(capture)
+        var field = row.field === "tpost" ? capture.tpostRepeater.itemAt(0)
+                  : row.field === "cpanel" ? capture.cpanelRepeater.itemAt(0) : capture[row.field]
+        typeInto(field, row.typed)
+        verify(field.activeFocus, "still typing")
+        var item = _myOrder.getVexaOrderItem()
+        compare(row.held(item), Number(row.typed))
+        var path = testTools.ordersFolder() + _myOrder.orderID
+        var saved = null
+        tryVerify(function() {
+            // the background writer may not have caught up yet
+            try {
+                saved = row.saved(testTools.readOrder(path).items[0])
+            } catch (e) {
+                saved = null
+            }
+            return saved === Number(row.typed)
+        }, 3000, "the file holds " + row.typed + ", not " + saved)
+    }
+
     function test_panelTyping_data() {
         return [
             { tag: "lower case with post", typed: "lrtlr", text: "LRTLR", panels: 4, posts: 1, astragal: true },
