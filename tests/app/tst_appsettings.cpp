@@ -6,6 +6,7 @@
 #include "app/appsettings.h"
 #include "testenv.h"
 
+#include <QJSEngine>
 #include <QtTest>
 
 class TestAppSettings : public QObject
@@ -58,6 +59,27 @@ private slots:
         appSettings reread(path, QSettings::IniFormat);
         QCOMPARE(reread.value("rooms_sl").toStringList(), (QStringList{"Lounge", "Kitchen", "Bed 1"}));
         QCOMPARE(reread.value("kept_sl").toStringList(), (QStringList{"x, y", "z"}));
+    }
+
+    // A list handed over by the interface arrives as a script value; the
+    // shared file must hold plain text that every reader understands.
+    void scriptListsStoredAsText()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("lta.ini");
+        QJSEngine engine;
+        {
+            appSettings s(path, QSettings::IniFormat);
+            s.setValue("rms_sl", QVariant::fromValue(engine.evaluate("['Hall', 'Loft Room']")));
+            s.setArray("other_sl", QVariant::fromValue(engine.evaluate("['A', 'B']")));
+            s.setValue("n_i", QVariant::fromValue(engine.evaluate("7")));
+        }
+        const QString text = QString::fromUtf8(TestEnv::readFile(path));
+        QVERIFY2(!text.contains("@Variant"), qPrintable(text));
+        QSettings plain(path, QSettings::IniFormat);
+        QCOMPARE(plain.value("rms_sl").toStringList(), (QStringList{"Hall", "Loft Room"}));
+        QCOMPARE(plain.value("other_sl").toStringList(), (QStringList{"A", "B"}));
+        QCOMPARE(plain.value("n_i").toInt(), 7);
     }
 
     void defaultLocations()
