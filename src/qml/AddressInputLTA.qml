@@ -117,7 +117,7 @@ Item {
                     selectByMouse: true
                     onTextEdited: _myOrder.manOrderID = text
                 }
-                HelpButton { helpText: "You must enter your order ref." }
+                HelpButton { objectName: "orderRefHelp"; helpText: "You must enter your order ref." }
                 Item { Layout.fillWidth: true }
                 PrimaryButton {
                     id: nextButton

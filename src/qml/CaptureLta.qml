@@ -529,7 +529,7 @@ CaptureFormLta {
     Connections { target: screen.newRoomButton; function onClicked() { screen.saveBlindData(); roomDialog.open() } }
     Connections { target: screen.newShutterButton; function onClicked() { screen.newShutter() } }
     Connections { target: screen.editRoomButton; function onClicked() { renameDialog.name = _myOrder.currentRoom; renameDialog.open() } }
-    Connections { target: screen.copyButton; function onClicked() { copyMenu.popup(screen.copyButton, 0, screen.copyButton.height) } }
+    Connections { target: screen.copyButton; function onClicked() { copyMenu.popup(screen.copyButton, screen.copyButton.width - copyMenu.width, screen.copyButton.height) } }
     Connections {
         target: screen.removeButton
         function onClicked() {

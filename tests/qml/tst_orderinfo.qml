@@ -29,6 +29,23 @@ WindowTestCase {
         compare(window.stateGroup.state, "Capture")
     }
 
+    // A help text explains without getting in the way: the next click goes
+    // to the field under it, and typing there ends the explanation.
+    function test_helpTakesNoClicks() {
+        var address = openOrderInfo()
+        var help = findChild(window.addressScreen, "orderRefHelp")
+        click(help)
+        var bubble = help.bubble
+        verify(bubble && bubble.visible, "the help is shown")
+        var field = address.orderRefField
+        var b = bubble.mapToItem(null, 0, 0), f = field.mapToItem(null, 0, 0)
+        verify(b.x + bubble.width <= f.x || b.x >= f.x + field.width || b.y + bubble.height <= f.y || b.y >= f.y + field.height,
+               "the help covers the field")
+        typeInto(field, "REF-9")
+        compare(_myOrder.manOrderID, "REF-9")
+        verify(!bubble.visible, "typing elsewhere closes the help")
+    }
+
     function test_transfer() {
         var address = openOrderInfo()
         var id = _myOrder.orderID
