@@ -67,7 +67,7 @@ QByteArray makeOrder(const QString &id, int n)
         items.append(QJsonObject{{"room", QStringLiteral("Room %1").arg(i / 4 + 1)},
                                  {"width", width},
                                  {"drop", drop},
-                                 {"product", "Plantation Shutters"},
+                                 {"product", "Lattica"},
                                  {"supplier", "Harbour Shutters"},
                                  {"range", "Classic MDF"},
                                  {"color", "Pure White"},

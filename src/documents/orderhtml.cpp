@@ -5,6 +5,7 @@
 
 #include "app/appcontext.h"
 #include "business/businesslookup.h"
+#include "documents/shutterdrawing.h"
 #include "models/qqmlobjectlistmodel.h"
 #include "orders/fileutils.h"
 #include "orders/optiongroup.h"
@@ -67,6 +68,14 @@ void appendItem(QStringList &lines, const VexaOrderItem *item, int number, int t
     }
     if (!data.contains(QStringLiteral("Flatpack")) && !label.contains(QLatin1String("erfect")))
         lines << QStringLiteral("Pre-assembled: true");
+    // the customer's document and the worksheet show what will be made; the
+    // supplier's mail stays text
+    if (forCustomer && !item->bl_product().contains(QLatin1String("erfect"))) {
+        const QString svg = shutterDrawingSvg(*item);
+        if (!svg.isEmpty())
+            lines << QStringLiteral("<img class=\"drawing\" alt=\"\" width=\"240\" src=\"data:image/svg+xml;base64,%1\">")
+                         .arg(QString::fromLatin1(svg.toUtf8().toBase64()));
+    }
     lines << QStringLiteral("</p><hr>");
 }
 

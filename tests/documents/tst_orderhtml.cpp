@@ -73,6 +73,9 @@ private slots:
             "3 of 5", "Room: Hall", "Vazirar Ada Vevadid", "Width: 500mm Height: 700mm", "Flatpack: yes"};
         QCOMPARE(doc.lines, expected);
         QCOMPARE(doc.tags.count("hr"), 4);
+        // a drawing of each shutter that has a size, none of the glass product
+        QCOMPARE(doc.tags.count("img"), 2);
+        QVERIFY(!parseHtml(orderHtml(*m_order, false)).tags.contains("img"));
     }
 
     void supplierBody()

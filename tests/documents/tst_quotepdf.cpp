@@ -134,7 +134,7 @@ private slots:
         for (const char *s : {"Fenwick & <Daughters> Shutters", "Unit 4, Mill Road", "Bedford MK40 1AB",
                                  "sales@fenwick.example", "Reference: DEMO-1001", "Mrs Ada Fenwick", "MK9 3QA",
                                  "ada.fenwick@example.com", "1. Kitchen #1", "2. Living Room #1",
-                                 "Plantation Shutters, Classic MDF, Pure White", "Width 1460 mm × Height 1250 mm",
+                                 "Lattica, Classic MDF, Pure White", "Width 1460 mm × Height 1250 mm",
                                  "Louvre Size: 76mm", "Terms and conditions", "Deposit is <not> refundable & binding.",
                                  "Balance due on fitting."})
             QVERIFY2(text.contains(QString::fromUtf8(s)), qPrintable(QString::fromUtf8(s) + " missing from:\n" + text));
@@ -157,7 +157,7 @@ private slots:
                 options.append(QJsonObject{{"group", QString("Option %1").arg(o)}, {"description", QString("Choice %1-%2").arg(n).arg(o)}});
             items.append(QJsonObject{{"room", QString("Room %1").arg(n % 5)}, {"width", 1000 + n}, {"drop", 900 + 37 * n},
                                      {"item_price", QString::number(100 + n)}, {"man_price", true}, {"manualPrice", true},
-                                     {"product", "Plantation Shutters"}, {"options", options},
+                                     {"product", "Lattica"}, {"options", options},
                                      {"data", QJsonObject{{"PanelConfig", n % 2 ? "LRTLR" : "LLRR"}, {"TPost1", 500 + n}}}});
         }
         const QString file = m_data->filePath("Big.json");
