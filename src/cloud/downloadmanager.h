@@ -15,6 +15,8 @@ class QNetworkReply;
 // Downloads the program's installer (or any queued URLs) into the download
 // folder with progress for the update popup, checks that what arrived is the
 // whole file, then hands it to the launcher and asks the interface to close.
+// Only https addresses are fetched, and only a file matching the published
+// SHA-256 ("installsha256_s", required) reaches the launcher.
 class DownloadManager : public QObject
 {
     Q_OBJECT
