@@ -65,7 +65,7 @@ class TestDCloudComms : public QObject
     {
         QStringList out;
         for (const QJsonObject &r : m_s3.take())
-            out << r.value("method").toString() + " " + r.value("url").toString().section('?', 0, 0);
+            out << r.value("method").toString() + " " + QUrl::fromPercentEncoding(r.value("url").toString().section('?', 0, 0).toUtf8());
         return out;
     }
 
