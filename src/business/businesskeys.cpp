@@ -85,11 +85,12 @@ QString sharedKey(const QString &key)
         const QString business = businessKey(key);
         return business.isEmpty() ? sharedOnlyKeys().value(key.trimmed().toLower()) : business;
     }
-    // One level of grouping: the staff list, account names and delivery
-    // names of an account ("C123456/NAME", "C123456_m/NAME").
+    // The business's groups: the staff list, account names and delivery
+    // names of an account ("C123456/NAME", "C123456_m/NAME"; a delivery
+    // name may itself hold a "/").
     const QString group = key.left(slash);
     const QString name = key.mid(slash + 1);
-    if (!plainName(name) || name.contains(QLatin1Char('/')))
+    if (!plainName(name))
         return QString();
     for (const char *known : {"staff", "busNames", "buslist"}) {
         if (group.compare(QLatin1String(known), Qt::CaseInsensitive) == 0)

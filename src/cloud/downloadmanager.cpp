@@ -1,6 +1,7 @@
 #include "downloadmanager.h"
 
 #include "app/appcontext.h"
+#include "cloud/downloadbudget.h"
 
 #include <QDebug>
 #include <QDir>
@@ -143,8 +144,10 @@ void DownloadManager::startNextDownload()
     }
     qInfo() << "saving" << name;
     m_written = 0;
+    m_received = 0;
     m_writeFailed = false;
     m_timedOut = false;
+    m_tooLarge = false;
     m_hash.reset();
     if (!m_manager)
         m_manager = new QNetworkAccessManager(this);
@@ -167,6 +170,13 @@ void DownloadManager::downloadReadyRead()
     if (!m_reply || !m_reply->isOpen())
         return;
     const QByteArray data = m_reply->readAll();
+    // an installer past the archive budget is no installer: cut, not stored
+    if (m_written + data.size() > DownloadBudget::limit(DownloadBudget::Archive)) {
+        qWarning() << "installer download past its budget";
+        m_tooLarge = true;
+        m_reply->abort();
+        return;
+    }
     m_hash.addData(data);
     if (m_output.write(data) != data.size())
         m_writeFailed = true;
@@ -175,7 +185,11 @@ void DownloadManager::downloadReadyRead()
 
 void DownloadManager::downloadProgress(qint64 bytesReceived, qint64 bytesTotal)
 {
-    m_timer.start();
+    // the inactivity timer restarts only when bytes really arrived
+    if (bytesReceived > m_received) {
+        m_received = bytesReceived;
+        m_timer.start();
+    }
     if (bytesTotal <= 0)
         return;
     const double p = double(bytesReceived) / double(bytesTotal);
@@ -195,6 +209,8 @@ QString DownloadManager::failureOf(QNetworkReply *reply)
 {
     if (m_timedOut)
         return QStringLiteral("Download timed out");
+    if (m_tooLarge)
+        return QStringLiteral("Download failed: the file is larger than any installer");
     if (reply->error() != QNetworkReply::NoError) {
         const char *name = QMetaEnum::fromType<QNetworkReply::NetworkError>().valueToKey(reply->error());
         return QStringLiteral("Download failed: %1 (%2)").arg(QLatin1String(name ? name : "UnknownError")).arg(reply->error());

@@ -84,8 +84,10 @@ private:
     QString m_savedPath;
     double m_prog = 0;
     qint64 m_written = 0;
+    qint64 m_received = 0;
     bool m_writeFailed = false;
     bool m_timedOut = false;
+    bool m_tooLarge = false;
     int m_completed = 0;
     int m_queued = 0;
     int m_shutdownDelay = 5000;

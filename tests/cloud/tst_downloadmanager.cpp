@@ -1,6 +1,7 @@
 // The installer download against a local https server of the tests
 // (downloadserver.py): only a whole file matching its published digest,
 // fetched over https, reaches the launcher.
+#include "cloud/downloadbudget.h"
 #include "cloud/downloadmanager.h"
 #include "cloudfixture.h"
 #include "suppliertestservers.h"
@@ -110,6 +111,19 @@ private slots:
             QVERIFY(launched.isEmpty() && !QFile::exists(saved));
             QVERIFY2(errors.size() == 1 && errors.first().contains(error), qPrintable(errors.join('|')));
         }
+    }
+
+    // a file that goes on past any installer's size is cut, not started
+    void pastBudgetIsCut()
+    {
+        AppContext::userSettings()->setValue("installsha256_s", QCryptographicHash::hash(wholeFile(), QCryptographicHash::Sha256).toHex());
+        DownloadBudget::setLimit(DownloadBudget::Archive, 150000);
+        DownloadManager dm;
+        QStringList errors;
+        const QStringList launched = run(dm, {"/files/setup.bin"}, &errors);
+        DownloadBudget::setLimit(DownloadBudget::Archive, 0);
+        QVERIFY(launched.isEmpty() && !QFile::exists(downloads() + "/setup.bin"));
+        QCOMPARE(errors, QStringList{"Download failed: the file is larger than any installer"});
     }
 
     void saveNames()
