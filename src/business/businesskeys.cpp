@@ -4,6 +4,7 @@
 
 #include <QDebug>
 #include <QHash>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QStringList>
 #include <QUrl>
@@ -22,7 +23,7 @@ const QHash<QString, QString> &businessKeys()
     static const QHash<QString, QString> keys = [] {
         const char *names[] = {
             // the supplier's order desk and what the order mails carry
-            "ordersemail", "emailconf_s", "attachXml_b", "attachLta_b", "saveins3_b", "cld_b", "ltaUpload",
+            "ordersemail", "emailconf_s", "attachXml_b", "attachLta_b", "saveins3_b", "cld_b",
             // screens and documents
             "apptitle", "crncy", "list1_sl", "list1lbl_s", "list2lbl_s", "optlbl_s", "optlst_s", "order_s",
             "payments_sl", "terms_s", "agreechk_s", "fp_info", "da_counties", "aptypes_sl", "back_b",
@@ -120,6 +121,11 @@ bool acceptableValue(const QString &key, const QVariant &value)
 {
     if (isLinkKey(key))
         return isWebPage(value.toString());
+    if (key == QLatin1String("ordpre")) {
+        // the prefix of every new order ID: a few plain letters or digits
+        static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_-]{0,12}$"));
+        return plain.match(value.toString()).hasMatch();
+    }
     if (key == QLatin1String("installsha256_s")) {
         const QString digest = value.toString().trimmed();
         if (digest.size() != 64)

@@ -6,9 +6,9 @@
 #include "app/textcipher.h"
 #include "business/businessconfig.h"
 #include "business/businesskeys.h"
-#include "cloud/downloadbudget.h"
 #include "cloud/cloudcredentials.h"
 #include "cloud/cloudreply.h"
+#include "cloud/downloadbudget.h"
 #include "cloud/mailsender.h"
 #include "cloud/qamazonconnection.h"
 #include "pricing/csvtable.h"
@@ -721,6 +721,12 @@ int CloudComms::checkForData(const QString &name)
         QFile::remove(zipPath);
         m_lastMessage = QStringLiteral("No new data is available");
         return 0;
+    }
+    if (reply->property("lta_sinkFailed").toBool()) {
+        qCritical() << "failed to write" << zipPath << zip.errorString();
+        QFile::remove(zipPath);
+        m_lastMessage = QStringLiteral("Failed to save new data");
+        return -1;
     }
     if (!checkReply(reply, false)) {
         QFile::remove(zipPath);

@@ -23,11 +23,11 @@ const QByteArray kPlanted = "ltaurl=http://127.0.0.1:9/steal\nLTAURL=http://127.
                             "installCmd_s=/bin/sh\ninstallurl=http://127.0.0.1:9/evil\nimp=/tmp/planted.json\n"
                             "regem_s=victim@example.com\nuserID_s=Mallory\ncontroller=false\ndatapath=/tmp/elsewhere\n"
                             "supportemail=thief@example.com\nstorageHost_s=evil.example\nallweddi=00\n"
-                            "termsurl=javascript:alert(1)\n"
+                            "termsurl=javascript:alert(1)\nordpre=../../x\n"
                             "[postJournal]\nA1=sent\n";
 const QStringList kGuarded{"ltaurl", "LTAURL", "installCmd_s", "installurl", "imp", "regem_s", "userID_s",
                            "controller", "datapath", "supportemail", "storageHost_s", "allweddi", "notifyurl",
-                           "termsurl", "postJournal/A1"};
+                           "termsurl", "ordpre", "postJournal/A1"};
 } // namespace
 
 class TestUntrustedInput : public QObject
