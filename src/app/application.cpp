@@ -163,11 +163,6 @@ int runLattica(int argc, char *argv[])
     AppContext::heightWording = true;
     AppContext::productName = QStringLiteral("Lattica");
 
-    AppContext::setupDataFolders();
-
-    auto log = std::make_unique<LogRotate>(102400, AppContext::logsFolder, QStringLiteral("diag"), 2);
-    installLogHandler(log.get());
-
     const QStringList args = QCoreApplication::arguments();
     const QString screenshot = screenshotTarget(args);
     const QStringList screens = screensRequest(args);
@@ -176,7 +171,9 @@ int runLattica(int argc, char *argv[])
     QString importFile = fileArgument(args);
     if (!importFile.isEmpty() && !importFile.startsWith(QLatin1String("file:")))
         importFile = QFileInfo(importFile).absoluteFilePath();
-    // A later start hands its order file to the running copy and leaves.
+    // A later start hands its order file to the running copy and leaves,
+    // before it touches the data folder: setting that up empties tmp/, where
+    // the running copy stages its saves and portal files.
     // (A screenshot run is a throw-away copy and never joins the guard.)
     std::unique_ptr<SingleApplication> single;
     if (screenshot.isEmpty() && screens.isEmpty()) {
@@ -184,10 +181,14 @@ int runLattica(int argc, char *argv[])
             true, SingleApplication::User | SingleApplication::ExcludeAppPath, 100);
         if (single->isSecondary()) {
             single->sendMessage(importFile.toUtf8(), 100);
-            installLogHandler(nullptr);
             return 0;
         }
     }
+
+    AppContext::setupDataFolders();
+    auto log = std::make_unique<LogRotate>(102400, AppContext::logsFolder, QStringLiteral("diag"), 2);
+    installLogHandler(log.get());
+
     if (!importFile.isEmpty())
         AppContext::userSettings()->setValue(QStringLiteral("imp"), importFile);
 

@@ -9,6 +9,9 @@
 // file manager opening.
 using ExternalOpener = std::function<bool(const QUrl &)>;
 
+// Only http/https pages with a host and local folders are handed over;
+// anything else (another scheme, a local file) is refused with false.
 bool openExternally(const QUrl &url);
+bool isOpenableAddress(const QUrl &url);
 // Replaces the desktop's opener; an empty function restores it.
 void setExternalOpener(ExternalOpener opener);

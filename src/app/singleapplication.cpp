@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDataStream>
+#include <QDebug>
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -161,7 +162,7 @@ void SingleApplicationPrivate::slotHeaderData(QLocalSocket *client)
     if (!headers.contains(client))
         return;
     QByteArray &buffer = headers[client];
-    buffer += client->readAll();
+    buffer += client->read(blockServerName.size() + 16 + SingleApplication::kMaxMessageSize + 1 - buffer.size());
     const bool closed = client->state() != QLocalSocket::ConnectedState;
 
     const QByteArray name = blockServerName.toLatin1();
@@ -178,6 +179,8 @@ void SingleApplicationPrivate::slotHeaderData(QLocalSocket *client)
     ok = ok && buffer.size() >= needed
          && buffer.mid(fixed, needed - fixed) == SingleApplication::checksumText(buffer.left(fixed));
 
+    if (ok && buffer.size() - needed > SingleApplication::kMaxMessageSize)
+        ok = false;   // a message past its bound is dropped whole
     const QByteArray rest = buffer.mid(needed);
     const char type = buffer.size() > name.size() ? buffer.at(name.size()) : 0;
     const uint instance = ok ? qFromLittleEndian<quint32>(buffer.constData() + name.size() + 1) : 0;
@@ -199,6 +202,11 @@ void SingleApplicationPrivate::slotHeaderData(QLocalSocket *client)
 
     if (type == 'N' || (type == 'S' && (options & SingleApplication::SecondaryNotification)))
         emit q->instanceStarted();
+    if (client->bytesAvailable() > 0) {
+        slotDataAvailable(client, instance);
+        if (!pending.contains(client))
+            return;
+    }
     if (closed)
         slotClientConnectionClosed(client, instance);
 }
@@ -206,15 +214,35 @@ void SingleApplicationPrivate::slotHeaderData(QLocalSocket *client)
 void SingleApplicationPrivate::slotDataAvailable(QLocalSocket *client, uint instanceId)
 {
     Q_UNUSED(instanceId)
-    if (pending.contains(client))
-        pending[client] += client->readAll();
+    if (!pending.contains(client))
+        return;
+    QByteArray &message = pending[client];
+    message += client->read(SingleApplication::kMaxMessageSize + 1 - message.size());
+    if (message.size() > SingleApplication::kMaxMessageSize)
+        dropClient(client);
+}
+
+// A sender that goes on past the bound loses its connection and its message.
+void SingleApplicationPrivate::dropClient(QLocalSocket *client)
+{
+    qWarning() << "single instance: dropped a message longer than" << SingleApplication::kMaxMessageSize << "bytes";
+    pending.remove(client);
+    headers.remove(client);
+    client->disconnect(this);
+    client->abort();
+    client->deleteLater();
 }
 
 void SingleApplicationPrivate::slotClientConnectionClosed(QLocalSocket *client, uint instanceId)
 {
     if (!pending.contains(client))
         return;
-    const QByteArray message = pending.take(client) + client->readAll();
+    const QByteArray message = pending.take(client) + client->read(SingleApplication::kMaxMessageSize + 1);
+    if (message.size() > SingleApplication::kMaxMessageSize) {
+        pending.insert(client, QByteArray());
+        dropClient(client);
+        return;
+    }
     if (!message.isEmpty())
         emit q->receivedMessage(instanceId, message);
     client->deleteLater();

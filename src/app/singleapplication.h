@@ -30,6 +30,9 @@ public:
     // The name of the shared block and of the local server.
     QString blockServerName() const;
 
+    // A message is an order file's path: anything longer is dropped whole.
+    static constexpr int kMaxMessageSize = 64 * 1024;
+
     // Secondary only: connects to the primary and writes the message.
     bool sendMessage(const QByteArray &message, int timeoutMs);
 

@@ -26,6 +26,7 @@ public:
     void startPrimary(bool resetCount);
     bool connectToPrimary(int timeoutMs, char type);
     bool primaryAnswers(int timeoutMs);
+    void dropClient(QLocalSocket *client);
     Block *block() { return static_cast<Block *>(memory.data()); }
 
     SingleApplication *q;

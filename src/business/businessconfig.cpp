@@ -3,9 +3,11 @@
 #include "app/appcontext.h"
 #include "app/appsettings.h"
 #include "app/textcipher.h"
+#include "business/businesskeys.h"
 #include "orders/vexaorder.h"
 #include "pricing/csvtable.h"
 
+#include <QDebug>
 #include <QFileInfo>
 #include <QSettings>
 
@@ -52,8 +54,14 @@ void loadBusinessConfig()
     const QString valuesPath = AppContext::cfgFolder + QStringLiteral("/values.cfg");
     if (QFileInfo::exists(valuesPath)) {
         const QSettings values(valuesPath, QSettings::IniFormat);
-        for (const QString &key : values.allKeys()) {
-            const QVariant value = values.value(key);
+        for (const QString &name : values.allKeys()) {
+            // the archive comes from the shared store: business keys only
+            const QString key = BusinessKeys::businessKey(name);
+            const QVariant value = values.value(name);
+            if (key.isEmpty() || !BusinessKeys::acceptableValue(key, value)) {
+                qWarning() << "values.cfg may not set" << name.left(100);
+                continue;
+            }
             const QString text = value.toString();
             if (text.compare(QLatin1String("yes"), Qt::CaseInsensitive) == 0)
                 user->setValue(key, true);

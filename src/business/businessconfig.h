@@ -4,9 +4,9 @@
 
 // The business configuration files of the configuration folder.
 
-// "values.cfg" into the user settings ("yes"/"no" as booleans, any letter
-// case; keys never removed) and "ediEnabled"/"ediRemote" from "edi.cfg"
-// (both removed when it is absent). Run at start-up and after every
+// "values.cfg" into the user settings, business keys only (BusinessKeys;
+// "yes"/"no" as booleans, any letter case; keys never removed) and
+// "ediEnabled"/"ediRemote" from "edi.cfg" (both removed when it is absent). Run at start-up and after every
 // configuration download.
 void loadBusinessConfig();
 

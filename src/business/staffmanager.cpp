@@ -305,15 +305,15 @@ QString StaffManager::staffConnectCode(int staffIndex)
 
     item->set_accessCode(code);
     item->set_jday(QString::number(QDate::currentDate().toJulianDay()));
-    const QByteArray body = QStringLiteral("%1,%2,%3").arg(item->staffID(), item->shortName(), email).toLocal8Bit();
+    const QByteArray body = QStringLiteral("%1,%2,%3").arg(item->staffID(), item->shortName(), email).toUtf8();
     QNetworkReply *reply = m_conn->putFile(code, QLatin1String(CloudComms::kCodesBucket), body, false);
     if (reply->error() != QNetworkReply::NoError)
         return QStringLiteral("Failed to send access code:\n%1")
-            .arg(QAmazonConnection::cleanErrorString(reply->errorString()));
+            .arg(QAmazonConnection::replyErrorText(reply));
     saveStaff(item);
     if (shared())
         shared()->sync();
     return QStringLiteral("Access code <b>%1</b> will allow <b>%2</b><br> to use %3 as a Surveyor.<br>This code "
                           "expires after one day.<p>")
-        .arg(code, item->shortName(), AppContext::productName);
+        .arg(code, item->shortName().toHtmlEscaped(), AppContext::productName);
 }

@@ -5,8 +5,10 @@
 #include "app/appsettings.h"
 #include "app/textcipher.h"
 #include "business/businessconfig.h"
+#include "business/businesskeys.h"
 #include "cloud/cloudcredentials.h"
 #include "cloud/cloudreply.h"
+#include "cloud/downloadbudget.h"
 #include "cloud/mailsender.h"
 #include "cloud/qamazonconnection.h"
 #include "pricing/csvtable.h"
@@ -55,7 +57,7 @@ const QStringList &installationKeys()
         QStringLiteral("inetProbeUrl_s"),   QStringLiteral("supportemail"),    QStringLiteral("mailchkKey"),
         QStringLiteral("ediFtpPort_i"),     QStringLiteral("ediHttpsPort_i"),  QStringLiteral("transferTimeout_i"),
         QStringLiteral("installCmd_s"),     QStringLiteral("mailChkUrl_s"),    QStringLiteral("mgValidateUrl_s"),
-        QStringLiteral("mgValidateKey_s"),
+        QStringLiteral("mgValidateKey_s"),  QStringLiteral("installurl"),
     };
     return keys;
 }
@@ -172,8 +174,7 @@ bool CloudComms::haveConnection()
 
 QNetworkReply *CloudComms::getUserFile(const QString &name, const QByteArray &ifModifiedSince)
 {
-    return m_conn->getFileIfModifiedSince(kBucket, m_regEmail.toLatin1() + '/' + name.toLatin1(),
-                                          ifModifiedSince);
+    return m_conn->getFileIfModifiedSince(kBucket, m_regEmail.toUtf8() + '/' + name.toUtf8(), ifModifiedSince);
 }
 
 bool CloudComms::checkReply(QNetworkReply *reply, bool requireData)
@@ -185,6 +186,13 @@ bool CloudComms::putAndCheck(const QByteArray &data, const QString &key, const Q
 {
     if (!haveConnection())
         return false;
+    // Parts of the key may come from data (a transfer's recipient): checked
+    // like a listed name, so nothing lands outside the account's folder.
+    if (!QAmazonConnection::isSafeKey(key) || key.endsWith(QLatin1Char('/'))) {
+        qCritical() << "Refused to store under an unsafe name" << key.left(200);
+        m_lastMessage = QStringLiteral("Refused to store a file under an unsafe name");
+        return false;
+    }
     QNetworkReply *reply = m_conn->putFile(key, bucket, data, false);
     if (reply->error() == QNetworkReply::NoError)
         return true;
@@ -249,12 +257,20 @@ void CloudComms::reloadSharedSettings(const QString &path)
     // Take the downloaded file's values into the store the interface
     // already holds, instead of swapping the store. Read everything first:
     // both objects share one cached copy of the file.
+    // The account's copy may have been written by anyone holding the
+    // storage key: business keys and groups only.
     QVariantMap values;
     {
         QSettings fresh(path, QSettings::IniFormat);
         const QStringList keys = fresh.allKeys();
-        for (const QString &key : keys)
+        for (const QString &key : keys) {
+            const QString canonical = BusinessKeys::sharedKey(key);
+            if (canonical != key || !BusinessKeys::acceptableValue(key, fresh.value(key))) {
+                qWarning() << "lta.ini may not set" << key.left(100);
+                continue;
+            }
             values.insert(key, fresh.value(key));
+        }
     }
     s->clear();
     for (auto it = values.cbegin(); it != values.cend(); ++it)
@@ -341,7 +357,7 @@ QString CloudComms::accountRoutine(const QString &email, const QString &customer
         }
         const QString name = sharedValue(QStringLiteral("busNames/") + customerNum).toString();
         if (!name.isEmpty())
-            return QStringLiteral("Company Name:<br>") + name;
+            return QStringLiteral("Company Name:<br>") + name.toHtmlEscaped();
         finishRegistration();
         // Without a business behind the number the registration cannot go
         // on; say so rather than hand back an empty (successful) text.
@@ -388,7 +404,8 @@ QString CloudComms::confirmedBusiness(const QString &email, const QString &custo
         downloadUniversalSettings();
         finishRegistration();
         const QString text = QStringLiteral("Account: %1 : %2<p>Email: %3")
-                                 .arg(customerNum, setting(QStringLiteral("bus_s")).toString(), m_regEmail);
+                                 .arg(customerNum.toHtmlEscaped(), setting(QStringLiteral("bus_s")).toString().toHtmlEscaped(),
+                                      m_regEmail.toHtmlEscaped());
         sendMail(supportEmail(), QString(), QString::fromLatin1(kAccountsSender),
                  QStringLiteral("New %1 account: ").arg(productName()), text);
     }
@@ -435,12 +452,12 @@ QString CloudComms::registerStaff(const QString &code)
 
     if (!haveConnection())
         return fail(m_lastMessage);
-    QNetworkReply *reply = m_conn->getFile(kCodesBucket, code.trimmed().toLocal8Bit());
+    QNetworkReply *reply = m_conn->getFile(kCodesBucket, code.trimmed().toUtf8());
     if (reply->error() == QNetworkReply::ContentNotFoundError)
         return fail(QStringLiteral("Invalid code.  Note that the code expires after 1 day"));
     if (!checkReply(reply, true))
         return fail(QStringLiteral("Failed: ") + m_lastMessage);
-    const QStringList fields = QString::fromLocal8Bit(reply->readAll()).split(QLatin1Char(','));
+    const QStringList fields = QString::fromUtf8(reply->readAll()).split(QLatin1Char(','));
     if (fields.size() != 3)
         return fail(QStringLiteral("Failed to read valid data using your code"));
 
@@ -649,7 +666,8 @@ void CloudComms::asyncRegisterUser()
     if (userId.isEmpty())
         return;
     const QString key = QStringLiteral("%1/db/%2.db3").arg(m_regEmail, userId);
-    if (downloadToFile(AppContext::dataFolder + QStringLiteral("/db/products.db3"), key) == 0) {
+    if (downloadToFile(AppContext::dataFolder + QStringLiteral("/db/products.db3"), key, nullptr,
+                       DownloadBudget::limit(DownloadBudget::Archive)) == 0) {
         setSetting(QStringLiteral("dbmod"), false);
         qInfo() << "Downloaded product db";
     }
@@ -684,35 +702,57 @@ int CloudComms::checkForData(const QString &name)
         CloudComms *cloud;
         ~Done() { emit cloud->busy(QString()); }
     } done{this};
-    QNetworkReply *reply = getUserFile(name + QStringLiteral(".zip"), condition);
-    if (reply->error() != QNetworkReply::NoError)
-        qInfo() << "NetworkError error()" << reply->error();
-    if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 304) {
-        qInfo() << name << "not modified";
-        m_lastMessage = QStringLiteral("No new data is available");
-        return 0;
-    }
-    if (!checkReply(reply, true))
-        return -1;
-
-    setSetting(name, QString::fromLatin1(reply->rawHeader("Last-Modified")));
-    const QByteArray body = reply->readAll();
+    // The archive goes straight to disk, within its budget.
     QFile zip(zipPath);
     if (!zip.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         qCritical() << "failed to open for writing" << zipPath << zip.errorString();
         m_lastMessage = QStringLiteral("Failed to save new data");
         return -1;
     }
-    const qint64 written = zip.write(body);
+    const QByteArray key = m_regEmail.toUtf8() + '/' + name.toUtf8() + ".zip";
+    QNetworkReply *reply = m_conn->getFileTo(kBucket, key, &zip, DownloadBudget::limit(DownloadBudget::Archive),
+                                             condition.isEmpty() ? QVariant() : QVariant(QString::fromLatin1(condition)));
+    const qint64 written = zip.size();
     zip.close();
+    if (reply->error() != QNetworkReply::NoError)
+        qInfo() << "NetworkError error()" << reply->error();
+    if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 304) {
+        qInfo() << name << "not modified";
+        QFile::remove(zipPath);
+        m_lastMessage = QStringLiteral("No new data is available");
+        return 0;
+    }
+    if (reply->property("lta_sinkFailed").toBool()) {
+        qCritical() << "failed to write" << zipPath << zip.errorString();
+        QFile::remove(zipPath);
+        m_lastMessage = QStringLiteral("Failed to save new data");
+        return -1;
+    }
+    if (!checkReply(reply, false)) {
+        QFile::remove(zipPath);
+        return -1;
+    }
+    if (written == 0) {
+        QFile::remove(zipPath);
+        m_lastMessage = QStringLiteral("Cloud data found but 0 bytes");
+        return -1;
+    }
     if (written < 10) {
         qWarning() << "File < 10 bytes after writing" << zipPath << written;
         m_lastMessage = QStringLiteral("Invalid data from cloud (too few bytes)");
         QFile::remove(zipPath);
         return -1;
     }
+    // Remembered only once the data is in place: a failed unpack is tried
+    // again at the next check instead of being taken as up to date.
+    const QString lastModified = QString::fromLatin1(reply->rawHeader("Last-Modified"));
     emit busy(catalogue ? QStringLiteral("Unpacking new product data...") : QStringLiteral("Unpacking new settings..."));
-    return unzipData(name, zipPath) ? 1 : -1;
+    if (!unzipData(name, zipPath)) {
+        QFile::remove(zipPath);
+        return -1;
+    }
+    setSetting(name, lastModified);
+    return 1;
 }
 
 bool CloudComms::isSafeEntryName(const QString &name)
@@ -729,25 +769,53 @@ bool CloudComms::isSafeEntryName(const QString &name)
 bool CloudComms::unzipData(const QString &name, const QString &zipPath)
 {
     const QString target = AppContext::dataFolder + QLatin1Char('/') + name;
+    m_lastMessage.clear();
+    if (!unpackArchive(zipPath, target, &m_lastMessage))
+        return false;
+    QFile::remove(zipPath);
+    CsvTable::dropCache();   // tables read before the update are stale
+    return true;
+}
+
+bool CloudComms::unpackArchive(const QString &zipPath, const QString &target, QString *message)
+{
     qInfo() << "unzip: " << zipPath << target;
     const QString invalid = QStringLiteral("Invalid data from the cloud. Try uploading again from Vexa Setup.");
+    const qint64 entryBudget = DownloadBudget::limit(DownloadBudget::ArchiveEntry);
+    const qint64 archiveBudget = DownloadBudget::limit(DownloadBudget::Archive);
 
     QuaZip zip(zipPath);
     if (!zip.open(QuaZip::mdUnzip)) {
-        m_lastMessage = invalid;
+        *message = invalid;
         qCritical() << "QuaZip.open error: " << zip.getZipError();
         return false;
     }
     // The archive comes from the network: a name that leaves the target
-    // folder refuses the whole archive before anything is touched.
-    const QStringList names = zip.getFileNameList();
-    for (const QString &entry : names) {
-        if (!isSafeEntryName(entry)) {
-            qCritical() << "unzip: refusing archive with entry" << entry;
-            m_lastMessage = invalid;
+    // folder, or sizes past the budgets, refuse the whole archive before
+    // anything is inflated or touched.
+    qint64 announced = 0;
+    for (bool more = zip.goToFirstFile(); more; more = zip.goToNextFile()) {
+        const QString entry = zip.getCurrentFileName();
+        QuaZipFileInfo64 info;
+        if (!isSafeEntryName(entry) || !zip.getCurrentFileInfo(&info)) {
+            qCritical() << "unzip: refusing archive with entry" << entry.left(200);
+            *message = invalid;
             zip.close();
             return false;
         }
+        announced += qint64(qMin<quint64>(info.uncompressedSize, quint64(archiveBudget) + 1));
+        if (info.uncompressedSize > quint64(entryBudget) || announced > archiveBudget) {
+            qCritical() << "unzip: refusing archive: entry" << entry.left(200) << "inflates to" << info.uncompressedSize;
+            *message = QStringLiteral("Refused data from the cloud: it unpacks to more than allowed");
+            zip.close();
+            return false;
+        }
+    }
+    if (zip.getZipError() != UNZ_OK) {
+        qWarning() << "unzip: archive walk failed" << zip.getZipError();
+        *message = invalid;
+        zip.close();
+        return false;
     }
 
     // Unpack beside the old folder; it is only replaced once every entry
@@ -758,17 +826,19 @@ bool CloudComms::unzipData(const QString &name, const QString &zipPath)
     removeTree(old);
     if (!QDir().mkpath(part)) {
         qCritical() << "Failed to mkpath: " << part;
-        m_lastMessage = QStringLiteral("Failed to create local data: ") + part;
+        *message = QStringLiteral("Failed to create local data: ") + part;
         zip.close();
         return false;
     }
-    auto abandon = [&](const QString &message) {
-        m_lastMessage = message;
+    auto abandon = [&](const QString &text) {
+        *message = text;
         zip.close();
         removeTree(part);
         return false;
     };
 
+    qint64 total = 0;
+    QByteArray buffer(64 * 1024, Qt::Uninitialized);
     QuaZipFile entryFile(&zip);
     for (bool more = zip.goToFirstFile(); more; more = zip.goToNextFile()) {
         const QString entry = zip.getCurrentFileName();
@@ -776,33 +846,57 @@ bool CloudComms::unzipData(const QString &name, const QString &zipPath)
             continue;
         QuaZipFileInfo64 info;
         zip.getCurrentFileInfo(&info);
-        if (!entryFile.open(QIODevice::ReadOnly)) {
-            qWarning() << "Failed to open compressed file" << entry;
-            return abandon(invalid);
-        }
-        const QByteArray bytes = entryFile.readAll();
-        entryFile.close();
-        // Closing checks the entry's CRC: a damaged archive shows here.
-        if (entryFile.getZipError() != UNZ_OK || quint64(bytes.size()) != info.uncompressedSize) {
-            qWarning() << "Failed to read compressed file" << entry << entryFile.getZipError();
-            return abandon(invalid);
-        }
-        if (bytes.size() < 4)
-            qWarning() << "Invalid file" << entry << "size= " << bytes.size();
-
         const QString path = part + QLatin1Char('/') + entry;
         const QString folder = QFileInfo(path).absolutePath();
         if (!QDir().mkpath(folder)) {
             qCritical() << "Failed to mkpath: " << folder;
             return abandon(QStringLiteral("Failed to create local data: ") + folder);
         }
+        if (!entryFile.open(QIODevice::ReadOnly)) {
+            qWarning() << "Failed to open compressed file" << entry;
+            return abandon(invalid);
+        }
         qInfo() << "Write " << path;
         QFile out(path);
         if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
             qCritical() << "Failed to open: " << path << out.errorString();
+            entryFile.close();
             return abandon(QStringLiteral("Failed to open local data folder") + path);
         }
-        if (out.write(bytes) != bytes.size() || !out.flush()) {
+        // Piece by piece: an entry whose header understates what it
+        // inflates to is cut at its budget, never held whole.
+        qint64 size = 0;
+        for (;;) {
+            const qint64 n = entryFile.read(buffer.data(), buffer.size());
+            if (n < 0) {
+                entryFile.close();
+                qWarning() << "Failed to read compressed file" << entry;
+                return abandon(invalid);
+            }
+            if (n == 0)
+                break;
+            size += n;
+            total += n;
+            if (size > entryBudget || total > archiveBudget || quint64(size) > info.uncompressedSize) {
+                entryFile.close();
+                qCritical() << "unzip: entry" << entry.left(200) << "inflates past its size or budget";
+                return abandon(QStringLiteral("Refused data from the cloud: it unpacks to more than allowed"));
+            }
+            if (out.write(buffer.constData(), n) != n) {
+                entryFile.close();
+                qCritical() << "Failed to write to: " << path << out.errorString();
+                return abandon(QStringLiteral("Failed to write to local data folder") + path);
+            }
+        }
+        entryFile.close();
+        // Closing checks the entry's CRC: a damaged archive shows here.
+        if (entryFile.getZipError() != UNZ_OK || quint64(size) != info.uncompressedSize) {
+            qWarning() << "Failed to read compressed file" << entry << entryFile.getZipError();
+            return abandon(invalid);
+        }
+        if (size < 4)
+            qWarning() << "Invalid file" << entry << "size= " << size;
+        if (!out.flush()) {
             qCritical() << "Failed to write to: " << path << out.errorString();
             return abandon(QStringLiteral("Failed to write to local data folder") + path);
         }
@@ -822,12 +916,12 @@ bool CloudComms::unzipData(const QString &name, const QString &zipPath)
         qCritical() << "Failed to mkpath: " << target;
         if (QDir(old).exists())
             QDir().rename(old, target);
-        return abandon(QStringLiteral("Failed to create local data: ") + target);
+        *message = QStringLiteral("Failed to create local data: ") + target;
+        removeTree(part);
+        return false;
     }
     if (!removeTree(old))
         qWarning() << "Failed to removeDir" << old;
-    QFile::remove(zipPath);
-    CsvTable::dropCache();   // tables read before the update are stale
     return true;
 }
 
@@ -895,15 +989,19 @@ void CloudComms::mergeUniversalSettings(const QString &path)
     for (const QString &key : keys) {
         // The file is shared by every installation: where this one keeps its
         // data, which services it reaches and with which keys stay its own.
-        const QString target = key.startsWith(QLatin1Char('-')) ? key.mid(1) : key;
-        if (installationKeys().contains(target)) {
-            qWarning() << "un.ini may not set" << target;
+        const QString name = key.startsWith(QLatin1Char('-')) ? key.mid(1) : key;
+        const QString target = BusinessKeys::businessKey(name);
+        if (target.isEmpty()) {
+            qWarning() << "un.ini may not set" << name.left(100);
             continue;
         }
-        if (key.startsWith(QLatin1Char('-')))
+        if (key.startsWith(QLatin1Char('-'))) {
             removeSetting(target);
-        else
-            setSetting(key, file.value(key));
+        } else if (BusinessKeys::acceptableValue(target, file.value(key))) {
+            setSetting(target, file.value(key));
+        } else {
+            qWarning() << "un.ini: refused the value of" << target;
+        }
     }
     setSetting(QStringLiteral("currver"), versionNumber(file.value(QStringLiteral("currvers")).toString()));
 }
@@ -940,7 +1038,7 @@ bool CloudComms::notificationCheck()
     return true;
 }
 
-int CloudComms::downloadToFile(const QString &localPath, const QString &key, QVariant *condition)
+int CloudComms::downloadToFile(const QString &localPath, const QString &key, QVariant *condition, qint64 limit)
 {
     if (!haveConnection())
         return QNetworkReply::UnknownNetworkError;
@@ -948,28 +1046,36 @@ int CloudComms::downloadToFile(const QString &localPath, const QString &key, QVa
     QVariant since;
     if (condition && condition->toDateTime().isValid())
         since = condition->toDateTime();
-    QNetworkReply *reply = m_conn->getFile(kBucket, key.toLocal8Bit(), since);
-    if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 304) {
-        m_lastMessage.clear();
-        return 304;
-    }
-    if (!checkReply(reply, false)) {
-        qInfo() << "Failed to get" << key << m_lastMessage;
-        return reply->error();
-    }
-    if (condition)
-        *condition = reply->header(QNetworkRequest::LastModifiedHeader).toDateTime();
-
+    // Straight into the file, within its budget; the old file stays until
+    // the whole body is in.
     QSaveFile file(localPath);
     if (!file.open(QIODevice::WriteOnly)) {
         qWarning() << "Failed to open  file" << localPath << file.errorString();
         return 1;
     }
-    const QByteArray body = reply->readAll();
-    if (file.write(body) != body.size() || !file.commit()) {
+    QNetworkReply *reply = m_conn->getFileTo(kBucket, key.toUtf8(), &file,
+                                             limit > 0 ? limit : DownloadBudget::limit(DownloadBudget::Reply), since);
+    if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 304) {
+        file.cancelWriting();
+        m_lastMessage.clear();
+        return 304;
+    }
+    if (reply->property("lta_sinkFailed").toBool()) {
+        qCritical() << "Failed to write received file" << localPath << file.errorString();
+        file.cancelWriting();
+        return 1;
+    }
+    if (!checkReply(reply, false)) {
+        file.cancelWriting();
+        qInfo() << "Failed to get" << key << m_lastMessage;
+        return QAmazonConnection::isOverBudget(reply) ? int(QNetworkReply::OperationCanceledError) : int(reply->error());
+    }
+    if (!file.commit()) {
         qCritical() << "Failed to write received file" << localPath << file.errorString();
         return 1;
     }
+    if (condition)
+        *condition = reply->header(QNetworkRequest::LastModifiedHeader).toDateTime();
     return 0;
 }
 

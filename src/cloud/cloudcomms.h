@@ -104,10 +104,17 @@ public:
     // -1 error, 0 nothing new, 1 downloaded and unpacked.
     int checkForData(const QString &name);
     bool unzipData(const QString &name, const QString &zipPath);
+    // Unpacks an archive from the store into target, replacing it only when
+    // every entry is in. Refused before anything is inflated: unsafe names,
+    // entries or a whole past their budgets (DownloadBudget); entries stream
+    // to disk and are cut where they inflate past what they announced.
+    static bool unpackArchive(const QString &zipPath, const QString &target, QString *message);
     // 0 success, 304 not modified, 1 local file error, else the network error.
     // condition (may be null): in, the If-Modified-Since date-time; out, the
     // reply's Last-Modified.
-    int downloadToFile(const QString &localPath, const QString &key, QVariant *condition = nullptr);
+    // The body goes straight to the file and is cut past limit bytes (0: the
+    // reply budget); the file is replaced only by a whole body.
+    int downloadToFile(const QString &localPath, const QString &key, QVariant *condition = nullptr, qint64 limit = 0);
     bool uploadFile(const QString &localPath, const QString &key, bool isPublic);
 
     void queueTask(int task);

@@ -28,3 +28,19 @@ QString CloudEndpoint::urlText(const QString &bucket, const QString &key) const
         return scheme + QStringLiteral("://") + authority + QLatin1Char('/') + bucket + QLatin1Char('/') + key;
     return scheme + QStringLiteral("://") + bucket + QLatin1Char('.') + authority + QLatin1Char('/') + key;
 }
+
+QByteArray CloudEndpoint::encodedUrl(const QString &bucket, const QByteArray &encodedKey) const
+{
+    QUrl root;
+    root.setScheme(scheme);
+    root.setHost(host);
+    root.setPort(port > 0 ? port : -1);
+    QByteArray base = root.toEncoded(QUrl::RemovePath | QUrl::RemoveQuery);
+    if (bucket.isEmpty())
+        return base + '/';
+    const QByteArray name = QUrl::toPercentEncoding(bucket);
+    if (pathStyle)
+        return base + '/' + name + '/' + encodedKey;
+    root.setHost(bucket + QLatin1Char('.') + host);
+    return root.toEncoded(QUrl::RemovePath | QUrl::RemoveQuery) + '/' + encodedKey;
+}

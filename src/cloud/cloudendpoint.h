@@ -5,7 +5,8 @@
 
 // Where the storage service is reached. The real service by default; a local
 // S3-compatible server needs a scheme, a port and path-style addressing.
-// Only the URL changes: the signed resource is always "/" + bucket + "/" + key.
+// Only the URL changes: the signed resource is always "/" + bucket + "/" + key
+// (the key percent-encoded as sent).
 struct CloudEndpoint
 {
     QString scheme = QStringLiteral("https");
@@ -19,4 +20,6 @@ struct CloudEndpoint
 
     // The request URL text for a bucket (may be empty: the service root) and key.
     QString urlText(const QString &bucket, const QString &key) const;
+    // The same with the key already percent-encoded, as it goes on the wire.
+    QByteArray encodedUrl(const QString &bucket, const QByteArray &encodedKey) const;
 };

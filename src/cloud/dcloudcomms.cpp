@@ -3,7 +3,9 @@
 
 #include "app/appcontext.h"
 #include "app/appsettings.h"
+#include "business/businesskeys.h"
 #include "cloud/cloudcredentials.h"
+#include "cloud/downloadbudget.h"
 #include "cloud/qamazonconnection.h"
 #include "orders/fileutils.h"
 
@@ -116,6 +118,10 @@ bool DCloudComms::checkReply(QNetworkReply *reply, bool requireData)
         return false;
     }
     qCritical() << "replyError" << reply->error();
+    if (QAmazonConnection::isOverBudget(reply)) {
+        m_error = QAmazonConnection::replyErrorText(reply);
+        return false;
+    }
     switch (reply->error()) {
     case QNetworkReply::HostNotFoundError:
     case QNetworkReply::UnknownNetworkError:
@@ -133,7 +139,7 @@ bool DCloudComms::checkReply(QNetworkReply *reply, bool requireData)
         m_error = QStringLiteral("Failed to find your account or data in the cloud.");
         break;
     default:
-        m_error = QAmazonConnection::cleanErrorString(reply->errorString());
+        m_error = QAmazonConnection::replyErrorText(reply);
     }
     return false;
 }
@@ -155,10 +161,10 @@ void DCloudComms::markFolderModified(const QString &folder)
 QDateTime DCloudComms::markerTime(const QString &name)
 {
     m_conn->lastErrorCode = 0;
-    QDateTime time = m_conn->getLastModified(kBucket, markerKey(name).toLatin1());
+    QDateTime time = m_conn->getLastModified(kBucket, markerKey(name).toUtf8());
     if (!time.isValid() && m_conn->lastErrorCode == QNetworkReply::ContentNotFoundError) {
         markFolderModified(name);
-        time = m_conn->getLastModified(kBucket, markerKey(name).toLatin1());
+        time = m_conn->getLastModified(kBucket, markerKey(name).toUtf8());
     }
     return time;
 }
@@ -175,7 +181,7 @@ bool DCloudComms::isFolderModified(const QString &folder)
         return true;
     }
     m_conn->lastErrorCode = 0;
-    const QDateTime time = m_conn->getLastModified(kBucket, markerKey(key).toLatin1());
+    const QDateTime time = m_conn->getLastModified(kBucket, markerKey(key).toUtf8());
     if (!time.isValid()) {
         // Only a missing marker means "changed"; any other failure (offline,
         // refused) is an error, never a quiet "nothing to do".
@@ -207,19 +213,35 @@ bool DCloudComms::upload(const QString &path, const QString &key)
 
 bool DCloudComms::download(const QString &path, const QString &key, const QDateTime &cloudTime)
 {
-    QNetworkReply *reply = m_conn->getFile(kBucket, key.toLocal8Bit());
-    if (!checkReply(reply, true))
-        return false;
+    // Straight to the file, within the reply budget; the old file stays
+    // until the whole body is in.
     QSaveFile file(path);
-    const QByteArray body = reply->readAll();
-    if (!file.open(QIODevice::WriteOnly) || file.write(body) != body.size() || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly)) {
+        m_error = file.errorString();
+        return false;
+    }
+    QNetworkReply *reply = m_conn->getFileTo(kBucket, key.toUtf8(), &file, DownloadBudget::limit(DownloadBudget::Reply));
+    if (!checkReply(reply, false)) {
+        file.cancelWriting();
+        return false;
+    }
+    if (file.size() == 0) {
+        m_error = QStringLiteral("Cloud data found but 0 bytes");
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
         qCritical() << "Failed to write received file" << path << file.errorString();
         m_error = file.errorString();
         return false;
     }
-    setModifiedExactly(path, cloudTime);
-    if (QFileInfo(path).fileName() == QLatin1String("lta.ini"))
+    if (QFileInfo(path).fileName() == QLatin1String("lta.ini")) {
+        // the account's copy may have been written by anyone holding the
+        // storage key: what is no business setting is dropped
+        BusinessKeys::filterSharedFile(path);
         m_settingsDownloaded = true;
+    }
+    setModifiedExactly(path, cloudTime);
     return true;
 }
 

@@ -1,10 +1,12 @@
 #include "downloadmanager.h"
 
 #include "app/appcontext.h"
+#include "cloud/downloadbudget.h"
 
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
+#include <QMetaEnum>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
@@ -122,6 +124,13 @@ void DownloadManager::startNextDownload()
 
     const QUrl url = m_queue.dequeue();
     m_savedPath.clear();
+    // What is downloaded here gets started: it comes over https only.
+    if (url.scheme() != QLatin1String("https") || url.host().isEmpty()) {
+        qCritical() << "Refused installer address that is not https" << url.scheme();
+        emit errorMessage(QStringLiteral("Refused to download the new version: its address is not https"));
+        QTimer::singleShot(0, this, &DownloadManager::startNextDownload);
+        return;
+    }
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
     if (!folder.isEmpty())
         QDir().mkpath(folder);
@@ -144,8 +153,10 @@ void DownloadManager::startNextDownload()
     }
     qInfo() << "saving" << name;
     m_written = 0;
+    m_received = 0;
     m_writeFailed = false;
     m_timedOut = false;
+    m_tooLarge = false;
     m_hash.reset();
     if (!m_manager)
         m_manager = new QNetworkAccessManager(this);
@@ -168,6 +179,13 @@ void DownloadManager::downloadReadyRead()
     if (!m_reply || !m_reply->isOpen())
         return;
     const QByteArray data = m_reply->readAll();
+    // an installer past the archive budget is no installer: cut, not stored
+    if (m_written + data.size() > DownloadBudget::limit(DownloadBudget::Archive)) {
+        qWarning() << "installer download past its budget";
+        m_tooLarge = true;
+        m_reply->abort();
+        return;
+    }
     m_hash.addData(data);
     if (m_output.write(data) != data.size())
         m_writeFailed = true;
@@ -176,7 +194,11 @@ void DownloadManager::downloadReadyRead()
 
 void DownloadManager::downloadProgress(qint64 bytesReceived, qint64 bytesTotal)
 {
-    m_timer.start();
+    // the inactivity timer restarts only when bytes really arrived
+    if (bytesReceived > m_received) {
+        m_received = bytesReceived;
+        m_timer.start();
+    }
     if (bytesTotal <= 0)
         return;
     const double p = double(bytesReceived) / double(bytesTotal);
@@ -196,8 +218,12 @@ QString DownloadManager::failureOf(QNetworkReply *reply)
 {
     if (m_timedOut)
         return QStringLiteral("Download timed out");
-    if (reply->error() != QNetworkReply::NoError)
-        return QStringLiteral("Download failed: ") + reply->errorString();
+    if (m_tooLarge)
+        return QStringLiteral("Download failed: the file is larger than any installer");
+    if (reply->error() != QNetworkReply::NoError) {
+        const char *name = QMetaEnum::fromType<QNetworkReply::NetworkError>().valueToKey(reply->error());
+        return QStringLiteral("Download failed: %1 (%2)").arg(QLatin1String(name ? name : "UnknownError")).arg(reply->error());
+    }
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status == 301 || status == 302 || status == 303 || status == 305 || status == 307 || status == 308) {
         QString text = QStringLiteral("Request: %1 was redirected with code: %2").arg(reply->url().toString()).arg(status);
@@ -216,8 +242,11 @@ QString DownloadManager::failureOf(QNetworkReply *reply)
     const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
     if (length.isValid() && length.toLongLong() != m_written)
         return QStringLiteral("Download failed: %1 of %2 bytes arrived").arg(m_written).arg(length.toLongLong());
+    // Nothing is started without a published digest that it matches.
     const QString digest = AppContext::setting(QStringLiteral("installsha256_s")).toString().trimmed().toLower();
-    if (!digest.isEmpty() && QString::fromLatin1(m_hash.result().toHex()) != digest)
+    if (digest.isEmpty())
+        return QStringLiteral("Download failed: no checksum is published for the new version");
+    if (QString::fromLatin1(m_hash.result().toHex()) != digest)
         return QStringLiteral("Download failed: the file does not match its published checksum");
     return QString();
 }

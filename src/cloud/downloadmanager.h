@@ -15,6 +15,8 @@ class QNetworkReply;
 // Downloads the program's installer (or any queued URLs) into the download
 // folder with progress for the update popup, checks that what arrived is the
 // whole file, then hands it to the launcher and asks the interface to close.
+// Only https addresses are fetched, and only a file matching the published
+// SHA-256 ("installsha256_s", required) reaches the launcher.
 class DownloadManager : public QObject
 {
     Q_OBJECT
@@ -83,8 +85,10 @@ private:
     QString m_savedPath;
     double m_prog = 0;
     qint64 m_written = 0;
+    qint64 m_received = 0;
     bool m_writeFailed = false;
     bool m_timedOut = false;
+    bool m_tooLarge = false;
     int m_completed = 0;
     int m_queued = 0;
     int m_shutdownDelay = 5000;

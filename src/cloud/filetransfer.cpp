@@ -1,6 +1,7 @@
 #include "filetransfer.h"
 
 #include "app/appcontext.h"
+#include "cloud/downloadbudget.h"
 
 #include <QAuthenticator>
 #include <QDebug>
@@ -79,6 +80,9 @@ void FileTransfer::startNextTransfer()
     m_url = entry.url;
     m_data.clear();
     m_timedOut = false;
+    m_overBudget = false;
+    m_received = 0;
+    m_sent = 0;
 
     if (entry.method == Put || entry.method == Post) {
         m_file.setFileName(entry.localPath);
@@ -128,21 +132,46 @@ void FileTransfer::startNextTransfer()
     m_timer.start(timeoutMs());
 }
 
-void FileTransfer::downloadProgress(qint64, qint64)
+// The inactivity timer restarts only when bytes really moved; a fetch that
+// goes past its budget is cut, so an endless stream ends too.
+void FileTransfer::downloadProgress(qint64 received, qint64 total)
 {
-    m_timer.start(timeoutMs());
+    const qint64 budget = DownloadBudget::limit(DownloadBudget::Transfer);
+    if (received > budget || total > budget) {
+        cutOverBudget();
+        return;
+    }
+    if (received > m_received) {
+        m_received = received;
+        m_timer.start(timeoutMs());
+    }
 }
 
-void FileTransfer::uploadProgress(qint64, qint64)
+void FileTransfer::uploadProgress(qint64 sent, qint64)
 {
-    m_timer.start(timeoutMs());
+    if (sent > m_sent) {
+        m_sent = sent;
+        m_timer.start(timeoutMs());
+    }
 }
 
 void FileTransfer::transferReadyRead()
 {
-    m_timer.start(timeoutMs());
-    if (m_reply)
-        m_data += m_reply->readAll();
+    if (!m_reply || m_overBudget)
+        return;
+    m_data += m_reply->readAll();
+    if (m_data.size() > DownloadBudget::limit(DownloadBudget::Transfer))
+        cutOverBudget();
+}
+
+void FileTransfer::cutOverBudget()
+{
+    if (m_overBudget || !m_reply)
+        return;
+    qWarning() << "file transfer cut: more than" << DownloadBudget::limit(DownloadBudget::Transfer) << "bytes";
+    m_overBudget = true;
+    m_data.clear();
+    m_reply->abort();
 }
 
 void FileTransfer::timeout()
@@ -161,11 +190,20 @@ void FileTransfer::transferFinished()
     m_reply = nullptr;
     if (!reply)
         return;
-    m_data += reply->readAll();
+    if (!m_overBudget) {
+        m_data += reply->readAll();
+        if (m_data.size() > DownloadBudget::limit(DownloadBudget::Transfer)) {
+            m_overBudget = true;
+            m_data.clear();
+        }
+    }
 
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     QString failure;
-    if (m_timedOut)
+    if (m_overBudget)
+        failure = QStringLiteral("Transfer refused: the file is larger than %1 bytes")
+                      .arg(DownloadBudget::limit(DownloadBudget::Transfer));
+    else if (m_timedOut)
         failure = QStringLiteral("Transfer Timed Out"); // not the abort's "Operation canceled"
     else if (reply->error() != QNetworkReply::NoError)
         // "SSL handshake failed" alone does not say why

@@ -57,6 +57,7 @@ private:
         QString localPath;
     };
     void fail(const QString &text);
+    void cutOverBudget();
 
     QString m_error;
     QFile m_file;
@@ -69,4 +70,7 @@ private:
     QStringList m_sslErrors;
     bool m_timedOut = false;
     bool m_scheduled = false;
+    bool m_overBudget = false;
+    qint64 m_received = 0;
+    qint64 m_sent = 0;
 };

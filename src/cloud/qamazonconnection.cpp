@@ -1,5 +1,7 @@
 #include "qamazonconnection.h"
 
+#include "cloud/cloudreply.h"
+#include "cloud/downloadbudget.h"
 #include "cloud/hmacsha.h"
 
 #include <QDebug>
@@ -7,8 +9,8 @@
 #include <QLocale>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QRegularExpression>
 #include <QSet>
-#include <QUrlQuery>
 #include <QXmlStreamReader>
 
 #include <limits>
@@ -28,11 +30,17 @@ const QString kContentType = QStringLiteral("Content-Type");
 const QString kAcl = QStringLiteral("x-amz-acl");
 const QString kMetaRt = QStringLiteral("x-amz-meta-rt");
 
-// Query values are sent as written; a literal "+" would reach the service
-// as a blank.
-QString escapePlus(QString text)
+const char *kOverBudget = "lta_overBudget";
+
+// name=value with both fully percent-encoded: what the service decodes is
+// exactly what was given ("+", "%" and blanks included).
+void addQueryItem(QByteArray &query, const char *name, const QString &value)
 {
-    return text.replace(QLatin1Char('+'), QStringLiteral("%2B"));
+    if (!query.isEmpty())
+        query += '&';
+    query += name;
+    query += '=';
+    query += QUrl::toPercentEncoding(value);
 }
 
 // Refused keys are left out of the listing, with a warning.
@@ -171,13 +179,44 @@ bool QAmazonConnection::isSafeKey(const QString &key)
 
 QString QAmazonConnection::cleanErrorString(const QString &text)
 {
-    const int start = text.indexOf(QLatin1String("http"));
-    if (start < 0)
-        return text;
-    const int end = text.indexOf(QLatin1Char(' '), start);
+    // The address may hold blanks (a decoded key), so no blank marks its
+    // end: everything from it up to Qt's " - server replied" goes, or the
+    // whole rest of the text.
+    static const QRegularExpression address(QStringLiteral("(https?|ftps?)://"),
+                                            QRegularExpression::CaseInsensitiveOption);
     QString cleaned = text;
-    cleaned.remove(start, end < 0 ? text.size() - start : end - start);
-    return cleaned;
+    for (int start = cleaned.indexOf(address); start >= 0; start = cleaned.indexOf(address, start)) {
+        const int end = cleaned.indexOf(QLatin1String(" - server replied"), start);
+        cleaned.remove(start, end < 0 ? cleaned.size() - start : end - start);
+    }
+    // anything left that still looks like a signed query goes too
+    for (const QLatin1String marker : {QLatin1String("Signature="), QLatin1String("AWSAccessKeyId=")}) {
+        const int at = cleaned.indexOf(marker, 0, Qt::CaseInsensitive);
+        if (at >= 0)
+            cleaned.truncate(at);
+    }
+    return cleaned.trimmed();
+}
+
+QString QAmazonConnection::replyErrorText(QNetworkReply *reply)
+{
+    if (!reply)
+        return QString();
+    if (isOverBudget(reply))
+        return QStringLiteral("The reply was larger than expected and was refused");
+    return networkErrorText(reply->error(), reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt());
+}
+
+bool QAmazonConnection::isOverBudget(const QNetworkReply *reply)
+{
+    return reply && reply->property(kOverBudget).toBool();
+}
+
+QByteArray QAmazonConnection::encodeKey(const QString &key)
+{
+    // RFC 3986: everything but the unreserved characters, "/" kept as the
+    // folder separator. This text is both sent and signed.
+    return QUrl::toPercentEncoding(key, "/");
 }
 
 QByteArray QAmazonConnection::expiryText() const
@@ -187,10 +226,8 @@ QByteArray QAmazonConnection::expiryText() const
 
 QString QAmazonConnection::signatureFor(const QByteArray &stringToSign) const
 {
-    QString signature = HmacSHA::hash(false, stringToSign, m_secretKey);
-    signature.replace(QLatin1Char('/'), QStringLiteral("%2F"));
-    signature.replace(QLatin1Char('+'), QStringLiteral("%2B"));
-    return signature;
+    // plain Base64: the query encoding escapes "/", "+" and "="
+    return HmacSHA::hash(false, stringToSign, m_secretKey);
 }
 
 QNetworkRequest QAmazonConnection::createRequest(const QHash<QString, QString> &params)
@@ -206,38 +243,37 @@ QNetworkRequest QAmazonConnection::createRequest(const QHash<QString, QString> &
         toSign += "x-amz-acl:" + params.value(kAcl).toLatin1() + "\n";
     if (params.contains(kMetaRt))
         toSign += "x-amz-meta-rt:" + params.value(kMetaRt).toLatin1() + "\n";
-    if (hasBucket) {
-        toSign += "/" + bucket.toUtf8() + "/";
-        if (params.contains(kFilename))
-            toSign += key.toUtf8();
-    } else {
+    // The key is encoded once; the same text goes into the address and into
+    // the string to sign, as the service reads the path it receives.
+    const QByteArray encodedKey = params.contains(kFilename) ? encodeKey(key) : QByteArray();
+    if (hasBucket)
+        toSign += "/" + bucket.toUtf8() + "/" + encodedKey;
+    else
         toSign += "/";
-    }
 
-    QUrl url(m_endpoint.urlText(hasBucket ? bucket : QString(), key), QUrl::TolerantMode);
     QNetworkRequest request;
-    QUrlQuery query;
-    query.addQueryItem(QStringLiteral("AWSAccessKeyId"), QString::fromLatin1(m_accessKeyId));
-    query.addQueryItem(QStringLiteral("Signature"), signatureFor(toSign));
+    QByteArray query;
+    addQueryItem(query, "AWSAccessKeyId", QString::fromLatin1(m_accessKeyId));
+    addQueryItem(query, "Signature", signatureFor(toSign));
 
     if (verb == QLatin1String("PUT")) {
         const QString size = params.value(kFilesize);
         // Travels in the query: no content type header, so the request
         // agrees with the empty content type line that was signed.
         if (size != QLatin1String("0"))
-            query.addQueryItem(kContentType, params.value(kContentType));
-        query.addQueryItem(QStringLiteral("Content-Length"), size);
+            addQueryItem(query, "Content-Type", params.value(kContentType));
+        addQueryItem(query, "Content-Length", size);
         if (params.contains(kAcl))
             request.setRawHeader("x-amz-acl", params.value(kAcl).toLatin1());
         if (params.contains(kMetaRt))
             request.setRawHeader("x-amz-meta-rt", params.value(kMetaRt).toLatin1());
     } else if (verb == QLatin1String("GET")) {
         if (params.contains(kPrefix)) {
-            query.addQueryItem(QStringLiteral("list-type"), QStringLiteral("2"));
-            query.addQueryItem(kPrefix, escapePlus(params.value(kPrefix)));
-            query.addQueryItem(kDelimiter, params.value(kDelimiter));
+            addQueryItem(query, "list-type", QStringLiteral("2"));
+            addQueryItem(query, "prefix", params.value(kPrefix));
+            addQueryItem(query, "delimiter", params.value(kDelimiter));
             if (params.contains(kToken))
-                query.addQueryItem(kToken, escapePlus(params.value(kToken)));
+                addQueryItem(query, "continuation-token", params.value(kToken));
         }
         if (params.contains(kIfNoneMatch))
             request.setRawHeader("If-None-Match", params.value(kIfNoneMatch).toLatin1());
@@ -246,20 +282,80 @@ QNetworkRequest QAmazonConnection::createRequest(const QHash<QString, QString> &
             request.setRawHeader("If-Modified-Since", params.value(kIfModifiedSince).toLatin1());
         }
     }
-    query.addQueryItem(QStringLiteral("Expires"), QString::fromLatin1(expires));
-    url.setQuery(query);
-    request.setUrl(url);
+    addQueryItem(query, "Expires", QString::fromLatin1(expires));
+    request.setUrl(QUrl::fromEncoded(m_endpoint.encodedUrl(hasBucket ? bucket : QString(), encodedKey) + '?' + query,
+                                     QUrl::StrictMode));
+    request.setTransferTimeout(DownloadBudget::stallSeconds() * 1000);
     return request;
 }
 
 QNetworkReply *QAmazonConnection::waitFor(QNetworkReply *reply)
 {
-    if (!reply->isFinished()) {
-        QEventLoop loop;
-        connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-        loop.exec();
+    // Taken now: a nested call may set its own while this one waits.
+    const qint64 limit = m_limit > 0 ? m_limit : DownloadBudget::limit(DownloadBudget::Reply);
+    QIODevice *sink = m_sink;
+    m_limit = 0;
+    m_sink = nullptr;
+    qint64 taken = 0;
+    bool sinkFailed = false;
+    auto overBudget = [reply, limit] {
+        qWarning() << "Storage reply refused: more than" << limit << "bytes";
+        reply->setProperty(kOverBudget, true);
+        reply->abort();
+    };
+    // A body past its budget is cut while it arrives, announced or not; a
+    // sink takes it piece by piece instead of memory.
+    auto drain = [&] {
+        if (reply->property(kOverBudget).toBool())
+            return;
+        if (!sink) {
+            if (reply->bytesAvailable() > limit)
+                overBudget();
+            return;
+        }
+        const QByteArray piece = reply->readAll();
+        taken += piece.size();
+        if (taken > limit) {
+            overBudget();
+        } else if (!sinkFailed && sink->write(piece) != piece.size()) {
+            sinkFailed = true;
+            reply->setProperty("lta_sinkFailed", true);
+            reply->abort();
+        }
+    };
+    {
+        QObject context;
+        connect(reply, &QNetworkReply::metaDataChanged, &context, [reply, limit, overBudget] {
+            // a HEAD announces the object's length without sending it
+            if (reply->operation() != QNetworkAccessManager::GetOperation)
+                return;
+            bool ok = false;
+            const qint64 announced = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&ok);
+            if (ok && announced > limit && !reply->property(kOverBudget).toBool())
+                overBudget();
+        });
+        connect(reply, &QNetworkReply::readyRead, &context, drain);
+        if (!reply->isFinished()) {
+            QEventLoop loop;
+            connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+            loop.exec();
+        }
     }
+    drain();
     return reply;
+}
+
+QNetworkReply *QAmazonConnection::getFileTo(const QByteArray &bucket, const QByteArray &key, QIODevice *sink,
+                                            qint64 limit, const QVariant &condition)
+{
+    m_sink = sink;
+    m_limit = limit;
+    return getFile(bucket, key, condition);
+}
+
+void QAmazonConnection::setNextLimit(qint64 limit)
+{
+    m_limit = limit;
 }
 
 QNetworkReply *QAmazonConnection::syncGet(const QNetworkRequest &request)
@@ -297,7 +393,7 @@ bool QAmazonConnection::listPages(const QString &bucket, const QString &prefix,
         QNetworkReply *reply = syncGet(createRequest(params));
         reply->deleteLater();
         if (reply->error() != QNetworkReply::NoError) {
-            lastError = cleanErrorString(reply->errorString());
+            lastError = replyErrorText(reply);
             lastErrorCode = reply->error();
             return false;
         }
@@ -340,11 +436,11 @@ QDateTime QAmazonConnection::getLastModified(const QByteArray &bucket, const QBy
 {
     const QHash<QString, QString> params{{kVerb, QStringLiteral("HEAD")},
                                          {kBucket, QString::fromLatin1(bucket)},
-                                         {kFilename, QString::fromLatin1(key)}};
+                                         {kFilename, QString::fromUtf8(key)}};
     QNetworkReply *reply = syncHead(createRequest(params));
     reply->deleteLater();
     if (reply->error() != QNetworkReply::NoError) {
-        lastError = cleanErrorString(reply->errorString());
+        lastError = replyErrorText(reply);
         lastErrorCode = reply->error();
         emit cloudError();
         return QDateTime();
@@ -357,7 +453,7 @@ QNetworkReply *QAmazonConnection::getFile(const QByteArray &bucket, const QByteA
 {
     QHash<QString, QString> params{{kVerb, QStringLiteral("GET")},
                                    {kBucket, QString::fromLatin1(bucket)},
-                                   {kFilename, QString::fromLatin1(key)}};
+                                   {kFilename, QString::fromUtf8(key)}};
     if (!condition.isNull()) {
         if (condition.userType() == QMetaType::QByteArray) {
             params.insert(kIfNoneMatch, QString::fromLatin1(condition.toByteArray()));
@@ -380,7 +476,7 @@ QNetworkReply *QAmazonConnection::getFileIfModifiedSince(const QByteArray &bucke
 {
     QHash<QString, QString> params{{kVerb, QStringLiteral("GET")},
                                    {kBucket, QString::fromLatin1(bucket)},
-                                   {kFilename, QString::fromLatin1(key)}};
+                                   {kFilename, QString::fromUtf8(key)}};
     if (!date.isEmpty())
         params.insert(kIfModifiedSince, QString::fromLatin1(date));
     QNetworkReply *reply = syncGet(createRequest(params));
@@ -407,24 +503,27 @@ bool QAmazonConnection::copyFile(const QString &sourceKey, const QString &destin
                                  const QString &bucket)
 {
     const QByteArray expires = expiryText();
-    const QString source = QLatin1Char('/') + bucket + QLatin1Char('/') + sourceKey;
-    const QByteArray toSign = "PUT\n\n\n" + expires + "\n" + "x-amz-copy-source:" + source.toUtf8() + "\n"
-                              + "/" + bucket.toUtf8() + "/" + destinationKey.toUtf8();
+    // Both keys encoded once, as sent. The copy source header is read as a
+    // path: only what a path cannot carry is encoded (blanks, "%", "?", "#",
+    // letters beyond ASCII), and the signature covers the header as sent.
+    const QByteArray source = "/" + bucket.toUtf8() + "/" + QUrl::toPercentEncoding(sourceKey, "/!$&'()*+,;=:@");
+    const QByteArray destination = encodeKey(destinationKey);
+    const QByteArray toSign = "PUT\n\n\n" + expires + "\n" + "x-amz-copy-source:" + source + "\n" + "/"
+                              + bucket.toUtf8() + "/" + destination;
 
-    QUrl url(m_endpoint.urlText(bucket, destinationKey), QUrl::TolerantMode);
-    QUrlQuery query;
-    query.addQueryItem(QStringLiteral("AWSAccessKeyId"), QString::fromLatin1(m_accessKeyId));
-    query.addQueryItem(QStringLiteral("Signature"), signatureFor(toSign));
-    query.addQueryItem(QStringLiteral("Expires"), QString::fromLatin1(expires));
-    url.setQuery(query);
-    QNetworkRequest request(url);
-    request.setRawHeader("x-amz-copy-source", source.toLocal8Bit());
+    QByteArray query;
+    addQueryItem(query, "AWSAccessKeyId", QString::fromLatin1(m_accessKeyId));
+    addQueryItem(query, "Signature", signatureFor(toSign));
+    addQueryItem(query, "Expires", QString::fromLatin1(expires));
+    QNetworkRequest request(QUrl::fromEncoded(m_endpoint.encodedUrl(bucket, destination) + '?' + query, QUrl::StrictMode));
+    request.setTransferTimeout(DownloadBudget::stallSeconds() * 1000);
+    request.setRawHeader("x-amz-copy-source", source);
 
     lastErrorCode = 0;
     QNetworkReply *reply = syncPut(request, QByteArray());
     reply->deleteLater();
     if (reply->error() != QNetworkReply::NoError) {
-        lastError = cleanErrorString(reply->errorString());
+        lastError = replyErrorText(reply);
         lastErrorCode = reply->error();
         emit cloudError();
         return false;
@@ -441,7 +540,7 @@ bool QAmazonConnection::deleteFile(const QString &key, const QString &bucket)
     QNetworkReply *reply = waitFor(m_manager->deleteResource(createRequest(params)));
     reply->deleteLater();
     if (reply->error() != QNetworkReply::NoError) {
-        lastError = cleanErrorString(reply->errorString());
+        lastError = replyErrorText(reply);
         lastErrorCode = reply->error();
         emit cloudError();
         return false;

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QVariant>
 
+class QIODevice;
 class QNetworkAccessManager;
 
 // REST client of the object store, authorising every request by a signed
@@ -39,6 +40,12 @@ public:
     // condition: bytes = entity tag, date-time or text = modified-since, null = none.
     QNetworkReply *getFile(const QByteArray &bucket, const QByteArray &key,
                            const QVariant &condition = QVariant());
+    // As getFile, the body written to sink while it arrives (nothing is
+    // kept in the reply) and cut past limit bytes (DownloadBudget).
+    QNetworkReply *getFileTo(const QByteArray &bucket, const QByteArray &key, QIODevice *sink, qint64 limit,
+                             const QVariant &condition = QVariant());
+    // The budget of the next request's reply (default: DownloadBudget::Reply).
+    void setNextLimit(qint64 limit);
     QNetworkReply *getFileIfModifiedSince(const QByteArray &bucket, const QByteArray &key,
                                           const QByteArray &date);
     QNetworkReply *putFile(const QString &key, const QString &bucket, const QByteArray &body,
@@ -52,8 +59,15 @@ public:
     static bool isSafeKey(const QString &key);
 
     // The network layer's error text without the request address, which
-    // carries the signature.
+    // carries the signature. For logs only: messages come from replyErrorText.
     static QString cleanErrorString(const QString &text);
+    // A failed reply told by its error's name and code and the HTTP status,
+    // never by Qt's text (which holds the signed address).
+    static QString replyErrorText(QNetworkReply *reply);
+    // True when the reply was cut for going past its budget.
+    static bool isOverBudget(const QNetworkReply *reply);
+    // The key as it travels and is signed: RFC 3986 percent-encoding, "/" kept.
+    static QByteArray encodeKey(const QString &key);
 
     // Seconds added to the device clock when signing: models a device whose
     // clock is wrong.
@@ -78,6 +92,8 @@ private:
     QByteArray m_accessKeyId;
     QByteArray m_secretKey;
     qint64 m_clockOffset = 0;
+    qint64 m_limit = 0;           // budget of the next reply; 0: DownloadBudget::Reply
+    QIODevice *m_sink = nullptr;  // where the next reply's body goes
 };
 
 // One page of a storage listing reply: keys (or name -> details of the

@@ -3,6 +3,7 @@
 
 #include "app/appcontext.h"
 #include "app/appsettings.h"
+#include "cloud/downloadbudget.h"
 #include "models/qqmlobjectlistmodel.h"
 #include "models/qqmlvariantlistmodel.h"
 #include "orders/fileutils.h"
@@ -698,6 +699,10 @@ void VexaOrder::incomingOrderFile(QString path)
         qCritical() << "Invalid import order file, too small" << path;
         return;
     }
+    if (info.size() > DownloadBudget::limit(DownloadBudget::Import)) {
+        qCritical() << "Refused import: order file larger than" << DownloadBudget::limit(DownloadBudget::Import) << path;
+        return;
+    }
     const QJsonValue idValue = fileJsonValue(path, QStringLiteral("orderID"));
     const QString id = idValue.isString() ? idValue.toString().trimmed() : QString();
     if (id.isEmpty()) {
@@ -714,7 +719,7 @@ void VexaOrder::incomingOrderFile(QString path)
     for (int state = Received; state <= ForTransfer; ++state) {
         if (QFileInfo::exists(orderFilePath(state, id))) {
             const QString msg = QStringLiteral("This order for customer: <b>%1</b><br> already exists in your <b>%2</b> list")
-                                    .arg(firstLine, AppContext::listNames.value(state));
+                                    .arg(firstLine.toHtmlEscaped(), AppContext::listNames.value(state));
             emit openOrderExist(id, path, state, msg);
             return;
         }

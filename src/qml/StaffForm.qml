@@ -130,7 +130,8 @@ Rectangle {
         function ask(index, id, name) {
             staffIndex = index
             staffID = id
-            text = "Remove <b>" + name + "</b><p>This user will no longer have access to Lattica"
+            var shown = String(name).replace(/&/g, "&amp;").replace(/</g, "&lt;").replace(/>/g, "&gt;")
+            text = "Remove <b>" + shown + "</b><p>This user will no longer have access to Lattica"
             open()
         }
         onAccepted: staff.removeStaff(staffIndex, staffID)

@@ -34,7 +34,7 @@ Popup {
 
     function update() {
         if (Style.touchScreen) {
-            Qt.openUrlExternally(staticSettings.value(Qt.platform.os === "ios" ? "iosapp_s" : "andapp_s", ""))
+            screenTools.openUrl(String(staticSettings.value(Qt.platform.os === "ios" ? "iosapp_s" : "andapp_s", "")))
             return
         }
         if (!downloader)
@@ -84,11 +84,13 @@ Popup {
             ToolButton { text: "\u21bb"; ToolTip.text: "Reload"; ToolTip.visible: hovered
                          onClicked: if (web.item) web.item.reload() }
             ToolButton { text: "\u2197"; ToolTip.text: "Open in a web browser"; ToolTip.visible: hovered
-                         onClicked: Qt.openUrlExternally(web.url) }
+                         onClicked: screenTools.openUrl(web.url) }
         }
         Loader {
             id: web
-            readonly property string url: localSettings.value("notifyurl", "https://lattica.app/news")
+            // http(s) pages only, whatever the setting holds
+            readonly property string url: /^https?:\/\/[^\/]/i.test(String(localSettings.value("notifyurl", "")))
+                                          ? String(localSettings.value("notifyurl", "")) : "https://lattica.app/news"
             Layout.fillWidth: true
             Layout.fillHeight: true
             active: popup.opened

@@ -1,5 +1,6 @@
 // Two real starts of the application: the second hands its order file (given
-// as a relative path) to the first and exits; the first imports it.
+// as a relative path) to the first and exits without touching the data
+// folder; the first imports it.
 #include "app/appcontext.h"
 #include "testenv.h"
 
@@ -33,6 +34,10 @@ private slots:
         first.start(exe, {});
         QTRY_VERIFY_WITH_TIMEOUT(TestEnv::readFile(log).contains("sslLibraryBuildVersion"), 30000);
 
+        // what the running copy stages in tmp/ (a save, the portal's file)
+        const QString staged = AppContext::dataFolder + "/tmp/Shutter-staged.xml";
+        QVERIFY(TestEnv::writeFile(staged, "<order/>"));
+
         QProcess second;
         second.setProcessEnvironment(env);
         second.setWorkingDirectory(elsewhere.path());
@@ -40,6 +45,8 @@ private slots:
         QVERIFY(second.waitForFinished(30000));
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);
         QCOMPARE(second.exitCode(), 0);
+        // the second start touched nothing of the running copy's data folder
+        QVERIFY(QFile::exists(staged));
 
         const QString imported = AppContext::stateFolder(2) + "HO-7001";
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(imported) || QFileInfo::exists(imported + ".json"), 10000);

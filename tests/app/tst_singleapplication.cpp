@@ -123,6 +123,29 @@ private slots:
         QCOMPARE(received, (QList<QVariantList>{{3u, path}}));
     }
 
+    void messageSizeIsBounded_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<bool>("delivered");
+        QTest::newRow("at the bound") << SingleApplication::kMaxMessageSize << true;
+        QTest::newRow("one byte past") << SingleApplication::kMaxMessageSize + 1 << false;
+        QTest::newRow("megabytes") << 8 * 1024 * 1024 << false;
+    }
+    void messageSizeIsBounded()
+    {
+        QFETCH(int, size);
+        QFETCH(bool, delivered);
+        SingleApplication primary(true, kOptions, 100);
+        QSignalSpy received(&primary, &SingleApplication::receivedMessage);
+        const QByteArray message(size, 'm');
+        sendRaw(primary.blockServerName(), SingleApplication::connectionMessage(primary.blockServerName(), 'R', 4) + message,
+                256 * 1024, 1500);
+        QTest::qWait(200);
+        QCOMPARE(received.size(), int(delivered));
+        if (delivered)
+            QCOMPARE(received.first().at(1).toByteArray().size(), size);
+    }
+
     void crashedPrimaryIsReplaced()
     {
         QProcess *child = startChild({"--child-primary"});

@@ -158,6 +158,18 @@ private slots:
         QVERIFY(user()->contains("credblock_s"));
     }
 
+    // a short name is anybody's text: shown as itself in the rich-text popup
+    void accessCodeMessageShowsNameAsText()
+    {
+        std::unique_ptr<StaffManager> staff(new StaffManager);
+        staff->updateStaff(-1, "", "Admin", "Administrator");
+        QVERIFY(staff->updateStaff(-1, "", "<img src=x>J&S", "Jo Smith"));
+        const QString message = staff->staffConnectCode(1);
+        QVERIFY2(message.contains("will allow <b>&lt;img src=x&gt;J&amp;S</b><br>"), qPrintable(message));
+        QVERIFY(!message.contains("<img"));
+        QCOMPARE(object(staff->getStaffItem(1)->accessCode()), ("2,<img src=x>J&S," + kAcc).toUtf8());
+    }
+
     void collisionDrawsAgain()
     {
         put("A1000", "7,XY,other@example.com", "vexatimecodes");

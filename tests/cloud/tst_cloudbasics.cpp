@@ -28,24 +28,35 @@ private slots:
     void replyMessages_data()
     {
         QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("detail");
         QTest::addColumn<QString>("message");
         const QString time = "Check that your device time is correct. It must be within 2 mins of actual time";
-        QTest::newRow("host not found") << int(QNetworkReply::HostNotFoundError) << "Failed to connect: Do you have an internet connection?";
-        QTest::newRow("denied") << int(QNetworkReply::ContentAccessDenied) << "Access denied. " + time + ", and account is correct";
-        QTest::newRow("not permitted") << int(QNetworkReply::ContentOperationNotPermittedError) << "Connection not permitted. " + time;
-        QTest::newRow("other") << int(QNetworkReply::InternalServerError) << "Error transferring  - server replied: Internal Server Error, (401)";
-        QTest::newRow("debug") << -1 << "replyError 201 Error transferring  - server replied: Internal Server Error";
+        const QString raw = "Error transferring http://127.0.0.1:1/lattica/a b?AWSAccessKeyId=K&Signature=S - server "
+                            "replied: Internal Server Error";
+        QTest::newRow("host not found") << int(QNetworkReply::HostNotFoundError) << raw << "Failed to connect: Do you have an internet connection?";
+        QTest::newRow("denied") << int(QNetworkReply::ContentAccessDenied) << raw << "Access denied. " + time + ", and account is correct";
+        QTest::newRow("not permitted") << int(QNetworkReply::ContentOperationNotPermittedError) << raw << "Connection not permitted. " + time;
+        QTest::newRow("other, told by code") << int(QNetworkReply::InternalServerError) << ""
+                                             << "Network error (InternalServerError 401)";
+        QTest::newRow("other, with status") << int(QNetworkReply::InternalServerError)
+                                            << networkErrorText(QNetworkReply::InternalServerError, 500)
+                                            << "Internal Server Error (HTTP 500, InternalServerError 401)";
+        QTest::newRow("other, raw text handed in") << int(QNetworkReply::InternalServerError) << raw
+                                                   << "Error transferring  - server replied: Internal Server Error";
+        QTest::newRow("refused") << int(QNetworkReply::ConnectionRefusedError) << ""
+                                 << "Connection refused (ConnectionRefusedError 1)";
+        QTest::newRow("debug") << -1 << raw
+                               << "replyError Network error (ContentAccessDenied 201) Error transferring  - server replied: Internal Server Error";
     }
 
     void replyMessages()
     {
         QFETCH(int, code);
+        QFETCH(QString, detail);
         QFETCH(QString, message);
         // in debug mode the code shows, but never the signed address
         AppContext::userSettings()->setValue("debug", code < 0);
-        const QString raw = "Error transferring http://127.0.0.1:1/lattica/x?AWSAccessKeyId=K&Signature=S - server "
-                            "replied: Internal Server Error";
-        QCOMPARE(cloudReplyMessage(code < 0 ? 201 : code, raw), message);
+        QCOMPARE(cloudReplyMessage(code < 0 ? 201 : code, detail), message);
     }
 
     void requests()
@@ -55,7 +66,7 @@ private slots:
         };
         // unconfigured: the real service, virtual-hosted
         QAmazonConnection real("AKID", "secret"), local("AKID", "secret", CloudEndpoint{"http", "127.0.0.1", 4568, true});
-        QCOMPARE(address(real, {{"verb", "GET"}, {"bucket", "lattica"}, {"filename", "a@b.com/enc"}}), QString("https://lattica.s3.amazonaws.com/a@b.com/enc"));
+        QCOMPARE(address(real, {{"verb", "GET"}, {"bucket", "lattica"}, {"filename", "a@b.com/enc"}}), QString("https://lattica.s3.amazonaws.com/a%40b.com/enc"));
         QCOMPARE(address(real, {{"verb", "GET"}}), QString("https://s3.amazonaws.com/"));
         QCOMPARE(address(local, {{"verb", "GET"}, {"bucket", "lattica"}, {"filename", "a b/c.zip"}}), QString("http://127.0.0.1:4568/lattica/a%20b/c.zip"));
         // what the server tests cannot see: listing keys never reach a HEAD, a

@@ -335,21 +335,21 @@ private slots:
     {
         appSettings *settings = AppContext::userSettings();
         settings->setValue("lead_time_i", 5);
-        put("0_cfg/un.ini", "[General]\ncurrvers=3.12.7\ngreeting=hello\n-lead_time_i=\n");
+        put("0_cfg/un.ini", "[General]\ncurrvers=3.12.7\nnotifytitle=hello\n-lead_time_i=\n");
         auto comms = newComms(true);
         comms->checkFor_cfgUpdates(true);
         QCOMPARE(TestEnv::readFile(AppContext::dataFolder + "/V3VexaData/prod.ini"), QByteArray("universal"));
-        QCOMPARE(user({"currver", "greeting", "lead_time_i"}), QStringList({"31207", "hello", "-"}));
+        QCOMPARE(user({"currver", "notifytitle", "lead_time_i"}), QStringList({"31207", "hello", "-"}));
 
         // unchanged on the server: a 304 leaves local changes alone
-        settings->setValue("greeting", "changed here");
+        settings->setValue("notifytitle", "changed here");
         comms->downloadUniversalSettings();
-        QCOMPARE(user({"greeting"}), QStringList{"changed here"});
+        QCOMPARE(user({"notifytitle"}), QStringList{"changed here"});
         QVERIFY(!m_s3.take().last().value("headers").toObject().value("if-modified-since").toString().isEmpty());
         // the notification check merges its own copy
         settings->remove("un.ini");
         QVERIFY(comms->notificationCheck());
-        QCOMPARE(user({"greeting"}), QStringList{"hello"});
+        QCOMPARE(user({"notifytitle"}), QStringList{"hello"});
     }
 
     void fileTransfers()

@@ -1,7 +1,10 @@
-// The installer download against a local HTTP server of the tests
-// (downloadserver.py): only a whole, matching file reaches the launcher.
+// The installer download against a local https server of the tests
+// (downloadserver.py): only a whole file matching its published digest,
+// fetched over https, reaches the launcher.
+#include "cloud/downloadbudget.h"
 #include "cloud/downloadmanager.h"
 #include "cloudfixture.h"
+#include "suppliertestservers.h"
 
 #include <QCryptographicHash>
 #include <QStandardPaths>
@@ -10,7 +13,21 @@ namespace {
 class DownloadServer : public ServerProcess
 {
 public:
-    bool start() { return ServerProcess::start("/usr/bin/python3", {TestEnv::sourcePath("tests/servers/downloadserver.py")}, "DL"); }
+    bool start()
+    {
+        const QString cert = m_dir.filePath("cert.pem"), key = m_dir.filePath("key.pem");
+        const QSslCertificate certificate = makeLoopbackCertificate(cert, key);
+        if (certificate.isNull())
+            return false;
+        trustCertificate(certificate);
+        return ServerProcess::start("/usr/bin/python3",
+                                    {TestEnv::sourcePath("tests/servers/downloadserver.py"), "--cert", cert, "--key", key},
+                                    "DL");
+    }
+    QUrl https(const QString &path) const { return QUrl(QStringLiteral("https://127.0.0.1:%1%2").arg(port()).arg(path)); }
+
+private:
+    QTemporaryDir m_dir;
 };
 
 QByteArray wholeFile()
@@ -40,7 +57,7 @@ class TestDownloadManager : public QObject
         QSignalSpy finished(&dm, &DownloadManager::finished), shutdown(&dm, &DownloadManager::shutdown),
             error(&dm, &DownloadManager::errorMessage);
         for (const QString &p : paths)
-            dm.append(m_server.url(p));
+            dm.append(p.startsWith("http:") ? QUrl(p.arg(m_server.port())) : m_server.https(p));
         [&] { QTRY_VERIFY_WITH_TIMEOUT(finished.size() + shutdown.size() == 1, 15000); }();
         if (errors)
             for (const QList<QVariant> &e : error)
@@ -63,15 +80,16 @@ private slots:
         QTest::addColumn<QString>("digest");
         QTest::addColumn<QString>("error"); // "" = started
         const QString good = QCryptographicHash::hash(wholeFile(), QCryptographicHash::Sha256).toHex();
-        QTest::newRow("whole") << "/files/setup.bin" << "" << "";
         QTest::newRow("whole, digest matches") << "/files/setup.bin" << good.toUpper() << "";
+        QTest::newRow("whole, no digest published") << "/files/setup.bin" << "" << "no checksum is published";
+        QTest::newRow("plain http") << "http://127.0.0.1:%1/files/setup.bin" << good << "its address is not https";
         QTest::newRow("whole, other digest") << "/files/setup.bin" << QString(64, 'a') << "does not match its published checksum";
-        QTest::newRow("shorter than its length") << "/short/setup.bin" << "" << "Download failed: ";
+        QTest::newRow("shorter than its length") << "/short/setup.bin" << good << "Download failed: ";
         QTest::newRow("cut off without length") << "/cut/setup.bin" << good << "does not match its published checksum";
         QTest::newRow("error page with 200") << "/page/setup.bin" << good << "does not match its published checksum";
-        QTest::newRow("302") << "/moved/setup.bin" << "" << "redirected";
-        QTest::newRow("404") << "/missing/setup.bin" << "" << "Not Found";
-        QTest::newRow("stalled") << "/stall/setup.bin" << "" << "Download timed out";
+        QTest::newRow("302") << "/moved/setup.bin" << good << "redirected";
+        QTest::newRow("404") << "/missing/setup.bin" << good << "ContentNotFoundError";
+        QTest::newRow("stalled") << "/stall/setup.bin" << good << "Download timed out";
     }
     void onlyWholeFileIsStarted()
     {
@@ -95,9 +113,22 @@ private slots:
         }
     }
 
+    // a file that goes on past any installer's size is cut, not started
+    void pastBudgetIsCut()
+    {
+        AppContext::userSettings()->setValue("installsha256_s", QCryptographicHash::hash(wholeFile(), QCryptographicHash::Sha256).toHex());
+        DownloadBudget::setLimit(DownloadBudget::Archive, 150000);
+        DownloadManager dm;
+        QStringList errors;
+        const QStringList launched = run(dm, {"/files/setup.bin"}, &errors);
+        DownloadBudget::setLimit(DownloadBudget::Archive, 0);
+        QVERIFY(launched.isEmpty() && !QFile::exists(downloads() + "/setup.bin"));
+        QCOMPARE(errors, QStringList{"Download failed: the file is larger than any installer"});
+    }
+
     void saveNames()
     {
-        AppContext::userSettings()->setValue("installsha256_s", "");
+        AppContext::userSettings()->setValue("installsha256_s", QCryptographicHash::hash(wholeFile(), QCryptographicHash::Sha256).toHex());
         DownloadManager dm;
         QStringList errors;
         // the launcher gets the last file of the queue

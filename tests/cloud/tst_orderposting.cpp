@@ -143,7 +143,8 @@ private slots:
         QStringList puts;
         for (const QJsonObject &r : m_s3.take())
             if (r.value("method").toString() == "PUT")
-                puts << r.value("url").toString().section('?', 0, 0) + " " + r.value("headers").toObject().value("x-amz-acl").toString();
+                puts << QUrl::fromPercentEncoding(r.value("url").toString().section('?', 0, 0).toUtf8()) + " "
+                            + r.value("headers").toObject().value("x-amz-acl").toString();
         QCOMPARE(puts.first(), "/lattica/" + kAccount + "/xfer/jo/X1 "); // transfers first
         QVERIFY(puts.contains("/lattica/" + kAccount + "/jbs/A1.vexa public-read"));
         QVERIFY(AppContext::userSettings()->childGroups().contains("postJournal") == false);

@@ -23,18 +23,30 @@ bool FtpTestServer::start(const QString &writer, const QString &writerPass, cons
                                 "FTP");
 }
 
-bool HttpsDropServer::start(const QString &user, const QString &password)
+QSslCertificate makeLoopbackCertificate(const QString &cert, const QString &key)
 {
-    const QString cert = m_dir.filePath("cert.pem"), key = m_dir.filePath("key.pem");
     QProcess openssl;
     openssl.setProcessChannelMode(QProcess::MergedChannels);
     openssl.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-keyout", key, "-out",
                               cert, "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"});
     if (!openssl.waitForFinished(60000) || openssl.exitCode() != 0) {
         qWarning() << "openssl failed:" << openssl.errorString() << openssl.readAll();
-        return false;
+        return QSslCertificate();
     }
-    m_certificate = QSslCertificate::fromPath(cert).value(0);
+    return QSslCertificate::fromPath(cert).value(0);
+}
+
+void trustCertificate(const QSslCertificate &certificate)
+{
+    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+    config.addCaCertificate(certificate);
+    QSslConfiguration::setDefaultConfiguration(config);
+}
+
+bool HttpsDropServer::start(const QString &user, const QString &password)
+{
+    const QString cert = m_dir.filePath("cert.pem"), key = m_dir.filePath("key.pem");
+    m_certificate = makeLoopbackCertificate(cert, key);
     return !m_certificate.isNull()
            && ServerProcess::start(python(),
                                    {TestEnv::sourcePath("tests/servers/httpsdrop.py"), "--cert", cert, "--key", key,
@@ -44,7 +56,5 @@ bool HttpsDropServer::start(const QString &user, const QString &password)
 
 void HttpsDropServer::trust() const
 {
-    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
-    config.addCaCertificate(m_certificate);
-    QSslConfiguration::setDefaultConfiguration(config);
+    trustCertificate(m_certificate);
 }

@@ -7,6 +7,11 @@
 
 // The supplier's file servers for the tests, on 127.0.0.1 at free ports.
 
+// A self-signed certificate for 127.0.0.1 made now by openssl (null on
+// failure), and Qt's default TLS configuration trusting one.
+QSslCertificate makeLoopbackCertificate(const QString &certPath, const QString &keyPath);
+void trustCertificate(const QSslCertificate &certificate);
+
 // Debian's pyftpdlib (ftpserver.py) serving a temporary folder to a writing
 // and a read-only user. Records are {user, path} per completed upload.
 class FtpTestServer : public ServerProcess

@@ -10,11 +10,14 @@ the answer, whatever follows names the file:
   /moved/...   302 to /files/ + the rest
   /missing/... 404
   /stall/...   Content-Length, 1000 bytes, then nothing until the client leaves
+With --cert FILE --key FILE it speaks https, as installer hosts do.
 Prints "PORT <n>", then "DL <json>" ({method, path}) per request; exits when
 stdin closes.
 """
 import http.server
 import json
+import ssl
+import sys
 import time
 
 from serve import announce_and_serve
@@ -85,4 +88,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
 server = http.server.ThreadingHTTPServer(('127.0.0.1', 0), Handler)
 server.daemon_threads = True
+if '--cert' in sys.argv:
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(sys.argv[sys.argv.index('--cert') + 1], sys.argv[sys.argv.index('--key') + 1])
+    server.socket = context.wrap_socket(server.socket, server_side=True)
 announce_and_serve(server.server_address[1], server.serve_forever)

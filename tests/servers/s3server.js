@@ -46,12 +46,10 @@ if (!opt.dir) {
   process.exit(2);
 }
 
-// s3rver signs resources with each path segment re-encoded and a bucket
-// listing as "/bucket". The real service checks the resource our client
-// signs: the decoded path, and "/bucket/" for a bucket listing. Make this
-// server check the same before its authentication step is loaded.
-const utils = require('s3rver/lib/utils');
-utils.encodeURIComponentRFC3986 = segment => segment;
+// s3rver signs a bucket listing's resource as "/bucket"; the real service
+// signs "/bucket/" for it. Make this server check the same before its
+// authentication step is loaded. (Object paths are checked as s3rver does,
+// each segment RFC 3986-encoded, which is what the real service does too.)
 const authPath = require.resolve('s3rver/lib/middleware/authentication');
 const originalAuthentication = require(authPath);
 require.cache[authPath].exports = () => {

@@ -90,12 +90,13 @@ class Server:
 def put_object(port, key, data, content_type="application/octet-stream"):
     """PUT with the storage's header signature (version 2), as any client."""
     date = email.utils.formatdate(usegmt=True)
-    resource = "/%s/%s" % (BUCKET, key)
+    # the path as sent (percent-encoded) is what the service signs
+    resource = urllib.request.quote("/%s/%s" % (BUCKET, key), safe="/~")
     # the date travels as x-amz-date, which leaves the Date line empty
     to_sign = "PUT\n\n%s\n\nx-amz-date:%s\n%s" % (content_type, date, resource)
     signature = base64.b64encode(hmac.new(SECRET.encode(), to_sign.encode(), hashlib.sha1).digest()).decode()
     request = urllib.request.Request(
-        "http://127.0.0.1:%d%s" % (port, urllib.request.quote(resource)), data=data, method="PUT",
+        "http://127.0.0.1:%d%s" % (port, resource), data=data, method="PUT",
         headers={"x-amz-date": date, "Content-Type": content_type, "Authorization": "AWS %s:%s" % (KEY_ID, signature)})
     with urllib.request.urlopen(request, timeout=30) as reply:
         reply.read()
