@@ -159,7 +159,8 @@ Item {
             // message about one order
             var chainGoesOn = typeof cloud.isPosting === "function" && cloud.isPosting()
             if (chainGoesOn) {
-                if (mailTrouble)
+                // the first order with a problem is the one asked about
+                if (mailTrouble && !pendingMail)
                     pendingMail = { text: text, order: about }
                 return
             }
@@ -514,6 +515,9 @@ Item {
             if (!saved)
                 return fail("The order could not be saved.")
             close()
+            // the order is queued again: the list shows it and posting takes it
+            savedOrders.getToPost()
+            savedOrders.getPosted()
             post()
         }
         contentItem: ColumnLayout {
