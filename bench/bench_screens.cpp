@@ -13,6 +13,7 @@
 #include "models/qqmlobjectlistmodel.h"
 #include "orders/savedorders.h"
 #include "orders/vexaorder.h"
+#include "orders/vexaorderitem.h"
 #include "pricing/catalogue.h"
 
 #include <QDir>
@@ -33,6 +34,7 @@
 #include <cstdio>
 #include <functional>
 #include <vector>
+#include <unistd.h>
 
 namespace {
 
@@ -154,6 +156,9 @@ int main(int argc, char *argv[])
     qputenv("XDG_RUNTIME_DIR", home.path().toUtf8());
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("QT_QUICK_BACKEND", "software");
+    // the web view's engine refuses to start as root without this
+    if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QtWebView::initialize();
     QGuiApplication app(argc, argv);
     QCoreApplication::setOrganizationName("Vexa");
