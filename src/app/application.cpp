@@ -170,6 +170,8 @@ void takeScreens(QQmlApplicationEngine &engine, VexaOrder *order, const QString 
         // scripts/screens serves an installer that stops half-way
         QMetaObject::invokeMethod(news, "open");
         QMetaObject::invokeMethod(news, "update");
+        // offered once: the later screens' news checks leave the popup shut
+        AppContext::userSettings()->remove(QStringLiteral("currver"));
     } else if (state == QLatin1String("EmailRetry") && orders) {
         // the list asks about the sample order as if its posting had failed
         if (order->loadOrder(orderId, VexaOrder::UnKnown, false)) {

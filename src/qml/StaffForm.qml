@@ -68,13 +68,20 @@ Rectangle {
                     Label { text: model.fullName; Layout.fillWidth: true }
                     Button { text: "Remove"; visible: index > 0; onClicked: removeConfirm.ask(index, model.staffID, model.shortName) }
                     Button { objectName: "editStaff"; text: "Edit details"; visible: index > 0; onClicked: editDialog.edit(index) }
-                    Label { objectName: "accessCode"; text: model.accessCode; visible: index > 0 }
-                    Label {
-                        objectName: "codeExpired"
-                        text: "Expired"
-                        visible: index > 0 && model.codeState === "Expired"
-                        color: "red"
-                        font.italic: true
+                    // the codes line up whether or not a row has one
+                    RowLayout {
+                        visible: index > 0
+                        Layout.fillWidth: false
+                        Layout.preferredWidth: 130
+                        Label { objectName: "accessCode"; text: model.accessCode }
+                        Label {
+                            objectName: "codeExpired"
+                            text: "Expired"
+                            visible: index > 0 && model.codeState === "Expired"
+                            color: "red"
+                            font.italic: true
+                        }
+                        Item { Layout.fillWidth: true }
                     }
                     Button {
                         objectName: "newCode"
