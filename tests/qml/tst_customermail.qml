@@ -157,5 +157,8 @@ WindowTestCase {
         var mails = testTools.readMails(cloud.emlDir)
         compare(mails.filter(function(m) { return m.subject.indexOf("REF-MAIL-1") >= 0 }).length, 4,
                 "supplier and confirmation mails, twice")
+        // the other screen tests count the sent orders
+        for (var id of ["MAIL-1", "MAIL-2"])
+            verify(testTools.remove(testTools.ordersFolder() + "posted/" + id))
     }
 }
