@@ -173,12 +173,12 @@ Item {
             }
         }
         function onPostingFinished(emptied) {
-            if (!screen.visible || !screen.isPosting)
+            if (!screen.isPosting)
                 return
             finishPosting()
             var mail = pendingMail
             pendingMail = null
-            if (mail)
+            if (mail && screen.visible)
                 emailDialog.ask(mail.text, mail.order, false)
         }
     }
