@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFont>
+#include <QHash>
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
 #include <QQuickStyle>
@@ -92,17 +93,42 @@ void takeScreenshot(QQmlApplicationEngine &engine, const QString &target)
     QCoreApplication::exit(grabWindow(mainWindow(engine), target) ? 0 : 1);
 }
 
+// Closes a popup or dialog of the interface when it is open.
+void closePopup(QObject *popup)
+{
+    if (popup && popup->property("opened").toBool())
+        QMetaObject::invokeMethod(popup, "close");
+}
+
+QObject *child(QObject *parent, const char *name)
+{
+    return parent ? parent->property(name).value<QObject *>() : nullptr;
+}
+
 // Shows each screen in turn with the given order loaded and takes its picture.
 void takeScreens(QQmlApplicationEngine &engine, VexaOrder *order, const QString &folder, const QString &orderId,
                  int step = 0)
 {
     // "PriceCalc" is the survey with the item's price calculator open; the
     // orders list clears the order, so it comes after the order's screens.
-    static const QStringList states{QStringLiteral("Home"),        QStringLiteral("Customer"),
-                                    QStringLiteral("Capture"),     QStringLiteral("PriceCalc"),
-                                    QStringLiteral("Review"),      QStringLiteral("Complete"),
-                                    QStringLiteral("SavedOrders"), QStringLiteral("SettingStateLTA"),
+    // The other extra states are a screen with one of its dialogs open:
+    // "UpdateDownloading" the news popup downloading an update (home),
+    // "EmailRetry" the orders list asking for a customer's address again,
+    // "RoomsDialog" and "StaffExpired" the settings screen with the rooms
+    // list or the staff screen, "BusinessForm" with the delivery addresses.
+    static const QStringList states{QStringLiteral("Home"),         QStringLiteral("UpdateDownloading"),
+                                    QStringLiteral("Customer"),     QStringLiteral("Capture"),
+                                    QStringLiteral("PriceCalc"),    QStringLiteral("Review"),
+                                    QStringLiteral("Complete"),     QStringLiteral("SavedOrders"),
+                                    QStringLiteral("EmailRetry"),   QStringLiteral("SettingStateLTA"),
+                                    QStringLiteral("RoomsDialog"),  QStringLiteral("StaffExpired"),
                                     QStringLiteral("BusinessForm"), QStringLiteral("RegisterState")};
+    static const QHash<QString, QString> screenOf{{QStringLiteral("UpdateDownloading"), QStringLiteral("Home")},
+                                                  {QStringLiteral("PriceCalc"), QStringLiteral("Capture")},
+                                                  {QStringLiteral("EmailRetry"), QStringLiteral("SavedOrders")},
+                                                  {QStringLiteral("RoomsDialog"), QStringLiteral("SettingStateLTA")},
+                                                  {QStringLiteral("StaffExpired"), QStringLiteral("SettingStateLTA")},
+                                                  {QStringLiteral("BusinessForm"), QStringLiteral("SettingStateLTA")}};
     QQuickWindow *window = mainWindow(engine);
     QObject *group = window ? window->property("stateGroup").value<QObject *>() : nullptr;
     if (!group) {
@@ -123,21 +149,44 @@ void takeScreens(QQmlApplicationEngine &engine, VexaOrder *order, const QString 
         QCoreApplication::exit(1);
         return;
     }
-    QObject *capture = window->property("captureScreen").value<QObject *>();
-    QObject *calculator = capture ? capture->property("priceCalcDialog").value<QObject *>() : nullptr;
-    // "BusinessForm" is the settings screen with its delivery addresses open.
-    QObject *settings = window->property("settingsScreen").value<QObject *>();
-    QObject *businessForm = settings ? settings->property("businessForm").value<QObject *>() : nullptr;
-    if (businessForm)
-        businessForm->setProperty("visible", states.at(step) == QLatin1String("BusinessForm"));
-    if (states.at(step) == QLatin1String("PriceCalc")) {
-        if (calculator)
-            QMetaObject::invokeMethod(calculator, "openFor", Q_ARG(QVariant, QVariant(-1)));
-    } else {
-        if (calculator)
-            QMetaObject::invokeMethod(calculator, "close");
-        if (states.at(step) != QLatin1String("BusinessForm"))
-            group->setProperty("state", states.at(step));
+    const QString state = states.at(step);
+    QObject *calculator = child(child(window, "captureScreen"), "priceCalcDialog");
+    QObject *settings = child(window, "settingsScreen");
+    QObject *orders = child(window, "ordersScreen");
+    QObject *news = child(window, "newsPopup");
+    closePopup(calculator);
+    closePopup(news);
+    closePopup(child(orders, "emailDialog"));
+    closePopup(child(settings, "roomsDialog"));
+    if (QObject *businessForm = child(settings, "businessForm"))
+        businessForm->setProperty("visible", state == QLatin1String("BusinessForm"));
+    if (QObject *staffForm = child(settings, "staffForm"))
+        staffForm->setProperty("visible", state == QLatin1String("StaffExpired"));
+    group->setProperty("state", screenOf.value(state, state));
+
+    if (state == QLatin1String("PriceCalc") && calculator) {
+        QMetaObject::invokeMethod(calculator, "openFor", Q_ARG(QVariant, QVariant(-1)));
+    } else if (state == QLatin1String("UpdateDownloading") && news) {
+        // scripts/screens serves an installer that stops half-way
+        QMetaObject::invokeMethod(news, "open");
+        QMetaObject::invokeMethod(news, "update");
+        // offered once: the later screens' news checks leave the popup shut
+        AppContext::userSettings()->remove(QStringLiteral("currver"));
+    } else if (state == QLatin1String("EmailRetry") && orders) {
+        // the list asks about the sample order as if its posting had failed
+        if (order->loadOrder(orderId, VexaOrder::UnKnown, false)) {
+            const QVariantMap about{{QStringLiteral("orderID"), order->orderID()},
+                                    {QStringLiteral("orderState"), int(VexaOrder::Posted)},
+                                    {QStringLiteral("custEmail"), order->custEmail()},
+                                    {QStringLiteral("mailCheckResult"), 1}};
+            order->clear();
+            QMetaObject::invokeMethod(child(orders, "emailDialog"), "ask",
+                                      Q_ARG(QVariant, QStringLiteral("Failed to send the order confirmation email")),
+                                      Q_ARG(QVariant, about), Q_ARG(QVariant, false));
+        }
+    } else if (state == QLatin1String("RoomsDialog") && settings) {
+        QMetaObject::invokeMethod(child(settings, "roomsDialog"), "openWith",
+                                  Q_ARG(QVariant, settings->property("rooms")));
     }
     QTimer::singleShot(700, &engine, [&engine, order, folder, orderId, step] {
         takeScreens(engine, order, folder, orderId, step + 1);

@@ -8,6 +8,8 @@
 #include "models/comboboxmodel.h"
 #include "pricing/panellayout.h"
 
+#include <QFileInfo>
+
 namespace {
 const QString roomsKey = QStringLiteral("rms_sl");
 #ifndef LTA_BETA_CODE
@@ -32,6 +34,11 @@ QStringList ScreenTools::defaultRoomNames()
 
 void ScreenTools::loadRoomNames()
 {
+    fillRoomNames(m_roomNames);
+}
+
+void ScreenTools::fillRoomNames(ComboBoxModel *model)
+{
     QStringList names;
     if (appSettings *shared = AppContext::sharedSettings())
         names = shared->value(roomsKey).toStringList();
@@ -41,7 +48,7 @@ void ScreenTools::loadRoomNames()
     names.removeDuplicates();
     names.removeAll(ComboBoxModel::addEntry());
     names.append(ComboBoxModel::addEntry());
-    m_roomNames->setComboList(names);
+    model->setComboList(names);
 }
 
 QVariantMap ScreenTools::panelLayout(const QString &typed, bool cafe, bool microMini, bool transom) const
@@ -160,4 +167,10 @@ QString ScreenTools::termsUrl() const
 bool ScreenTools::openUrl(const QString &url) const
 {
     return SettingsInput::isWebPage(url) && openExternally(QUrl(url, QUrl::StrictMode));
+}
+
+bool ScreenTools::openFile(const QString &url) const
+{
+    const QUrl file(url, QUrl::StrictMode);
+    return file.isLocalFile() && QFileInfo::exists(file.toLocalFile()) && openExternally(file);
 }

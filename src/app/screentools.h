@@ -20,6 +20,8 @@ public:
     // Fills the room-name choices from "rms_sl" and ends them with "add..."
     // (again after the settings screen saved the list).
     Q_INVOKABLE void loadRoomNames();
+    // The same into any room-name model (the order refills its own on clear).
+    static void fillRoomNames(ComboBoxModel *model);
 
     // {text, panels, tposts, cpanels, astragal} of typed panel configuration.
     Q_INVOKABLE QVariantMap panelLayout(const QString &typed, bool cafe, bool microMini, bool transom) const;
@@ -48,6 +50,9 @@ public:
     Q_INVOKABLE QString termsUrl() const;
     // Opens a web page in the desktop's browser; false for anything else.
     Q_INVOKABLE bool openUrl(const QString &url) const;
+    // Opens a local file (a print copy) with the desktop's handler; false
+    // for anything that is not a local file.
+    Q_INVOKABLE bool openFile(const QString &url) const;
 
 private:
     ComboBoxModel *m_roomNames;

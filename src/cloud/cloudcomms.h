@@ -80,7 +80,11 @@ public:
     // one starts; a call then only lifts a pending stop.
     Q_INVOKABLE void asyncPostOrders();
     Q_INVOKABLE void asyncGetTransfers() { queueTask(TaskFetchTransfers); }
-    bool isPosting() const { return m_posting; }
+    Q_INVOKABLE bool isPosting() const { return m_posting; }
+    // The order the last posting step was about, for the interface to act on
+    // a result: {orderID, orderState (3 queued, 4 sent), custEmail,
+    // mailCheckResult}; empty before the first step.
+    Q_INVOKABLE QVariantMap postingOrderInfo() const;
     Q_INVOKABLE bool sendLogs();
     // The cloud folder name of a transfer recipient: staff IDs (what orders
     // name as "xto") are turned into the person's user id, the name the

@@ -152,6 +152,15 @@ void DownloadManager::startNextDownload()
         return;
     }
     qInfo() << "saving" << name;
+    // the progress shown is this download's, not the last one's
+    if (m_prog != 0) {
+        m_prog = 0;
+        emit progChanged(m_prog);
+    }
+    if (!m_rate.isEmpty()) {
+        m_rate.clear();
+        emit rateChanged(m_rate);
+    }
     m_written = 0;
     m_received = 0;
     m_writeFailed = false;

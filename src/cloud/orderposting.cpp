@@ -46,6 +46,19 @@ VexaOrder *CloudComms::postingOrder()
     return m_postOrder;
 }
 
+QVariantMap CloudComms::postingOrderInfo() const
+{
+    if (!m_postOrder || m_postOrder->orderID().isEmpty())
+        return {};
+    const QString id = m_postOrder->orderID();
+    // the step may have moved the file on to "posted/" already
+    const bool sent = QFileInfo::exists(AppContext::stateFolder(VexaOrder::Posted) + id);
+    return {{QStringLiteral("orderID"), id},
+            {QStringLiteral("orderState"), int(sent ? VexaOrder::Posted : VexaOrder::ForPosting)},
+            {QStringLiteral("custEmail"), m_postOrder->custEmail()},
+            {QStringLiteral("mailCheckResult"), m_postOrder->mailCheckResult()}};
+}
+
 void CloudComms::asyncPostOrders()
 {
     if (m_posting) {

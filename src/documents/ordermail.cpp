@@ -16,9 +16,9 @@ QString setting(const char *key)
     return AppContext::setting(QLatin1String(key)).toString();
 }
 
-bool flag(const char *key)
+bool flag(const char *key, bool fallback = false)
 {
-    return AppContext::setting(QLatin1String(key), false).toBool();
+    return AppContext::setting(QLatin1String(key), fallback).toBool();
 }
 
 // The business's own address: "emailconf_s", else the account's e-mail.
@@ -86,7 +86,7 @@ ComposedMail composeSupplierMail(VexaOrder &order, const QString &uploadId)
     mail.subject = QStringLiteral("Lattica Order from: %1 Ref: %2").arg(accountName(order), order.manOrderID());
     mail.from = QStringLiteral("%1 <%2>").arg(mailSenderName(accountName(order)), confirmationAddress());
     mail.html = mailBody(order, uploadId);
-    if (!uploadId.isEmpty() && flag("attachXml_b"))
+    if (!uploadId.isEmpty() && flag("attachXml_b", true))
         mail.attachments << QStringLiteral("%1;Shutter_%2.xml")
                                 .arg(AppContext::dataFolder + QStringLiteral("/tmp/Shutter") + order.orderID()
                                          + QStringLiteral(".xml"),

@@ -3,6 +3,7 @@
 #include "orders/vexaorder.h"
 
 #include "app/appcontext.h"
+#include "app/screentools.h"
 #include "orders/vexaorderitem.h"
 #include "pricing/bandprice.h"
 #include "pricing/catalogue.h"
@@ -247,6 +248,8 @@ void VexaOrder::refillChoiceLists()
     m_controlsCBModel.setComboList(standardControls());
     m_fixtypeCBModel.setComboList(settingList(QStringLiteral("fix_sl")));
     m_measureTypeCBModel.setComboList(settingList(QStringLiteral("msr_sl")));
+    // the settings sync may have brought the business's new room list
+    ScreenTools::fillRoomNames(&m_roomNamesCBModel);
 }
 
 void VexaOrder::refreshItemChoices(VexaOrderItem *item)

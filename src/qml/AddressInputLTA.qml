@@ -51,12 +51,26 @@ Item {
         _myOrder.custEmail = email.text
     }
 
+    // the address the service last judged, so leaving the field again does
+    // not ask twice
+    property string checkedEmail: ""
     function checkEmail() {
-        if (!emailValid)
+        if (!emailValid) {
             invalidPopup.show("Invalid email format", false)
+            return
+        }
+        var address = email.text.trim()
+        if (address === "" || address === checkedEmail)
+            return
+        checkedEmail = address
+        // the service's verdict goes into the order; its message comes back
+        // through asyncResult into the message popup
+        if (String(staticSettings.value("mailchk_b", true)) !== "false")
+            vexaData.checkEmailAddress(address)
     }
 
     function load() {
+        checkedEmail = _myOrder.custEmail
         orderRef.text = _myOrder.manOrderID
         customerInfo.text = _myOrder.custAddress
         email.text = _myOrder.custEmail

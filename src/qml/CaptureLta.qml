@@ -364,7 +364,7 @@ CaptureFormLta {
         if (!item)
             return
         var apps = cafe ? "Frame Application Cafe-"
-                 : frameStyle.indexOf("Vude") >= 0 ? "Frame Application Vude-" : ""
+                 : frameStyle.indexOf("Vude L") >= 0 ? "Frame Application Vude-" : ""
         frameAppCombo.fill(item, apps !== "" && item.getOptionGroup(apps) ? apps : "")
     }
 
@@ -601,6 +601,7 @@ CaptureFormLta {
     function removeCurrent() {
         var room = _myOrder.currentRoom
         var at = itemIndex
+        var roomAt = roomsModel.list().indexOf(room)
         _myOrder.removeBlind(room, at)
         item = null
         if (roomsModel.list().indexOf(room) >= 0) {
@@ -609,7 +610,8 @@ CaptureFormLta {
         }
         var rooms = roomsModel.list()
         if (rooms.length > 0) {
-            _myOrder.setRoomItemsModel(rooms[rooms.length - 1])
+            // the room before the one that went, or the new first one
+            _myOrder.setRoomItemsModel(rooms[Math.max(0, Math.min(roomAt - 1, rooms.length - 1))])
             loadItem(0)
         } else {
             _myOrder.currentRoom = ""

@@ -88,6 +88,7 @@ Item {
             return
         }
         resultText = ""
+        pendingMail = null
         isPosting = true
         _myOrder.holdIncoming(true)
         posting()
@@ -149,16 +150,40 @@ Item {
             savedOrders.getToPost()
             savedOrders.getPosted()
             savedOrders.getReceived()
+            // the order the result is about: posting loads each order into
+            // an object of its own, so the interface's order knows nothing
+            var about = typeof cloud.postingOrderInfo === "function" ? cloud.postingOrderInfo() : ({})
+            var mailTrouble = isPosting && text.indexOf("mail") >= 0 && about.orderID !== undefined
+                              && about.mailCheckResult < 2
+            // a real chain reports its end itself and may go on after a
+            // message about one order
+            var chainGoesOn = typeof cloud.isPosting === "function" && cloud.isPosting()
+            if (chainGoesOn) {
+                // the first order with a problem is the one asked about
+                if (mailTrouble && !pendingMail)
+                    pendingMail = { text: text, order: about }
+                return
+            }
             if (text.indexOf("ccount") >= 0) {
                 finishPosting()
             } else if (toPostOrdersProxyModel.rowCount() === 0 || text !== "") {
-                var wasPosting = isPosting
                 finishPosting()
-                if (wasPosting && text.indexOf("mail") >= 0 && _myOrder.mailCheckResult < 2)
-                    emailDialog.ask(text, false)
+                if (mailTrouble)
+                    emailDialog.ask(text, about, false)
             }
         }
+        function onPostingFinished(emptied) {
+            if (!screen.isPosting)
+                return
+            finishPosting()
+            var mail = pendingMail
+            pendingMail = null
+            if (mail && screen.visible)
+                emailDialog.ask(mail.text, mail.order, false)
+        }
     }
+    // a mail problem reported while the chain went on, asked about at its end
+    property var pendingMail: null
 
     Timer {
         id: inboxTimer
@@ -460,27 +485,42 @@ Item {
         modal: true
         anchors.centerIn: Overlay.overlay
         width: Math.min(460, screen.width - 20)
-        function ask(infoText, isResend) {
+        // the order asked about: {orderID, orderState, custEmail, mailCheckResult}
+        property var order: ({})
+        readonly property int checkResult: order.mailCheckResult !== undefined ? order.mailCheckResult : 0
+        function ask(infoText, about, isResend) {
             info = infoText
+            order = about
             resend = isResend === true
-            original = _myOrder.custEmail
-            emailField.text = _myOrder.custEmail
+            original = about.custEmail || ""
+            emailField.text = original
             error = ""
             open()
         }
         function send() {
             var email = emailField.text.trim()
-            var wasFound = _myOrder.mailCheckResult === 1 && email === original
-            _myOrder.custEmail = email
+            var wasFound = checkResult === 1 && email === original
             if (!/^\w+([.-]?\w+)*@\w+([.-]?\w+)*(\.\w{2,})+$/.test(email)) {
                 error = "Invalid email format"
-                _myOrder.mailCheckResult = -2
+                var marked = Object.assign({}, order)
+                marked.mailCheckResult = -2
+                order = marked
                 return
             }
+            // the order is opened from its file for the change, whatever is
+            // on screen meanwhile
+            if (!_myOrder.loadOrder(order.orderID, order.orderState, false))
+                return fail("The order could not be opened.")
+            _myOrder.custEmail = email
             _myOrder.mailCheckResult = wasFound ? 4 : 0
-            if (!_myOrder.saveOrder(resend && _myOrder.orderState === 4 ? 2 : 1))
+            var saved = _myOrder.saveOrder(order.orderState === 4 ? 2 : 1)
+            _myOrder.clear()
+            if (!saved)
                 return fail("The order could not be saved.")
             close()
+            // the order is queued again: the list shows it and posting takes it
+            savedOrders.getToPost()
+            savedOrders.getPosted()
             post()
         }
         contentItem: ColumnLayout {
@@ -488,7 +528,7 @@ Item {
             Label { text: resultText; color: "red"; visible: text !== ""; wrapMode: Text.Wrap; Layout.fillWidth: true }
             Label {
                 text: "Please check and correct the email."
-                visible: _myOrder.mailCheckResult === 1
+                visible: emailDialog.checkResult === 1
             }
             TextField {
                 id: emailField
@@ -504,7 +544,7 @@ Item {
                 Button {
                     objectName: "emailSend"
                     text: emailDialog.resend ? "Send" : "Try again"
-                    enabled: _myOrder.mailCheckResult === 1 || emailDialog.resend || emailDialog.changed
+                    enabled: emailDialog.checkResult === 1 || emailDialog.resend || emailDialog.changed
                     onClicked: emailDialog.send()
                 }
                 Button { text: "Cancel"; onClicked: emailDialog.close() }

@@ -101,7 +101,15 @@ Item {
             columns: 2
             visible: form === 1
             Label { Layout.columnSpan: 2; text: "Setup your company to use the " + title + " ordering application"; font.pixelSize: 20 }
-            FieldLabel { text: "Your " + Style.adminco + " customer number" }
+            RowLayout {
+                FieldLabel { text: "Your " + Style.adminco + " customer number" }
+                HelpButton {
+                    objectName: "numberHelp"
+                    helpText: "Your " + Style.adminco + " customer (account) number: 'C' followed by 6 digits e.g. 'C123456'"
+                              + "\nIt is shown on your " + Style.adminco + " invoices and statements."
+                              + "\nContact " + Style.adminco + " if you do not have one."
+                }
+            }
             TextField {
                 id: numberField
                 objectName: "numberField"
@@ -113,7 +121,13 @@ Item {
                         text = t
                 }
             }
-            FieldLabel { text: "Account Email" }
+            RowLayout {
+                FieldLabel { text: "Account Email" }
+                HelpButton {
+                    objectName: "emailHelp"
+                    helpText: "Please use a business email rather than a personal email.\n(it is used for resetting your pasword)"
+                }
+            }
             TextField {
                 id: emailField
                 objectName: "emailField"

@@ -253,12 +253,19 @@ Item {
                     readOnly: true
                     Layout.fillWidth: true
                     text: staffManager.staffList.join(", ")
+                    MouseArea { anchors.fill: parent; onClicked: staffForm.visible = true }
                 }
-                Button {
-                    objectName: "staffEdit"
+                RowLayout {
                     visible: controller
-                    text: "Edit..."
-                    onClicked: staffForm.visible = true
+                    Button {
+                        objectName: "staffEdit"
+                        text: "Edit..."
+                        onClicked: staffForm.visible = true
+                    }
+                    HelpButton {
+                        objectName: "staffHelp"
+                        helpText: "Allow additional surveyor users to connect to your Lattica system.\nSurveyors can create surveys but cannot submit supplier orders."
+                    }
                 }
                 FieldLabel { text: "Rooms List" }
                 TextField {
@@ -403,6 +410,11 @@ Item {
                         Label { text: lta_version }
                         FieldLabel { text: "Lattica Account:" }
                         Label { text: String(staticSettings.value("regem_s", "")) }
+                        FieldLabel { text: "User Name" }
+                        Label {
+                            objectName: "userNameInfo"
+                            text: String(staticSettings.value("userName_s", "")) + " (ID=" + String(staticSettings.value("userID_s", "")) + ")"
+                        }
                         FieldLabel { text: "Last Product Data Update" }
                         Label { text: String(staticSettings.value("V3VexaData", "")).substring(0, 22) }
                         FieldLabel { text: "Last Config Update" }

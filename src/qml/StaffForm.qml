@@ -19,6 +19,12 @@ Rectangle {
 
     MouseArea { anchors.fill: parent }
 
+    // A refused code is shown in red; the reply is plain text.
+    function showCode(reply) {
+        codePopup.textColor = reply.indexOf("Failed") === 0 ? "red" : Style.darkGrey
+        codePopup.show(reply.replace(/&/g, "&amp;").replace(/</g, "&lt;").replace(/\n/g, "<br>"), false)
+    }
+
     ColumnLayout {
         anchors.fill: parent
         anchors.margins: 10
@@ -61,12 +67,33 @@ Rectangle {
                     Label { text: model.shortName; Layout.preferredWidth: 120 }
                     Label { text: model.fullName; Layout.fillWidth: true }
                     Button { text: "Remove"; visible: index > 0; onClicked: removeConfirm.ask(index, model.staffID, model.shortName) }
-                    Button { text: "Edit details"; visible: index > 0; onClicked: editDialog.edit(index) }
-                    Label { text: model.accessCode; visible: index > 0 }
+                    Button { objectName: "editStaff"; text: "Edit details"; visible: index > 0; onClicked: editDialog.edit(index) }
+                    // the codes line up whether or not a row has one
+                    RowLayout {
+                        visible: index > 0
+                        Layout.fillWidth: false
+                        Layout.preferredWidth: 130
+                        Label { objectName: "accessCode"; text: model.accessCode }
+                        Label {
+                            objectName: "codeExpired"
+                            text: "Expired"
+                            visible: index > 0 && model.codeState === "Expired"
+                            color: "red"
+                            font.italic: true
+                        }
+                        Item { Layout.fillWidth: true }
+                    }
                     Button {
+                        objectName: "newCode"
                         text: "New code"
                         visible: index > 0
-                        onClicked: codePopup.show(String(staff.staffConnectCode(index)))
+                        onClicked: form.showCode(String(staff.staffConnectCode(index)))
+                    }
+                    HelpButton {
+                        objectName: "newCodeHelp"
+                        visible: index > 0
+                        helpText: "An access code allows a user to login to your Lattica system as a Surveyor.\nSurveyors can send surveys to other users but cannot submit supplier orders."
+                                  + "\nThe access code expires after 1 day."
                     }
                 }
             }
@@ -80,6 +107,8 @@ Rectangle {
         property alias idField: idField
         property alias nameField: nameField
         property string error: ""
+        // "Save" waits for an actual change
+        property bool edited: false
         title: "Add a Surveyor"
         modal: true
         anchors.centerIn: Overlay.overlay
@@ -90,6 +119,7 @@ Rectangle {
             idField.text = item ? item.shortName : ""
             nameField.text = item ? item.fullName : ""
             error = ""
+            edited = false
             open()
         }
         function save() {
@@ -105,20 +135,33 @@ Rectangle {
             anchors.fill: parent
             columns: 2
             FieldLabel { text: "User ID" }
-            TextField {
-                id: idField
-                readOnly: editDialog.staffIndex >= 0
-                ToolTip.text: "A short ID such as their initials."
-                ToolTip.visible: hovered
+            RowLayout {
+                TextField {
+                    id: idField
+                    objectName: "staffIdField"
+                    readOnly: editDialog.staffIndex >= 0
+                    ToolTip.text: "A short ID such as their initials."
+                    ToolTip.visible: hovered
+                    onTextEdited: editDialog.edited = true
+                }
+                HelpButton {
+                    objectName: "staffIdHelp"
+                    helpText: "This is included in the order ref number for orders created by this user.\nIt allows to you to identify who created the order and ensures they are unique"
+                }
             }
             FieldLabel { text: "Full Name" }
-            TextField { id: nameField; Layout.fillWidth: true }
+            TextField {
+                id: nameField
+                objectName: "staffNameField"
+                Layout.fillWidth: true
+                onTextEdited: editDialog.edited = true
+            }
             Label { Layout.columnSpan: 2; text: editDialog.error; color: "red"; visible: text !== "" }
             Button {
                 objectName: "staffSave"
                 Layout.columnSpan: 2
                 text: "Save"
-                enabled: idField.text.trim() !== ""
+                enabled: editDialog.edited && idField.text.trim() !== ""
                 onClicked: editDialog.save()
             }
         }

@@ -40,6 +40,8 @@ Popup {
         if (!downloader)
             return
         downloadError = ""
+        savedTo = ""
+        downloading = true
         updateButton.enabled = false
         // the installer of this platform: Windows setup, macOS package, Debian package
         var suffix = Qt.platform.os === "osx" ? ".pkg" : Qt.platform.os === "linux" ? ".deb" : ".exe"
@@ -49,15 +51,23 @@ Popup {
     // a failed download, or one that ended without starting the installer,
     // lets the user try again
     property string downloadError: ""
+    property bool downloading: false
+    // where the installer went when this system has no command to start it
+    property string savedTo: ""
     Connections {
         target: popup.downloader
         ignoreUnknownSignals: true
         function onShutdown() { popup.shutdown() }
         function onErrorMessage(error) {
             popup.downloadError = error
+            popup.downloading = false
             updateButton.enabled = true
         }
-        function onFinished() { updateButton.enabled = true }
+        function onSaved(path) { popup.savedTo = path }
+        function onFinished() {
+            popup.downloading = false
+            updateButton.enabled = true
+        }
     }
 
     contentItem: ColumnLayout {
@@ -110,8 +120,27 @@ Popup {
             onClicked: popup.update()
         }
         Label {
-            visible: !updateButton.enabled
+            objectName: "downloadRate"
+            visible: popup.downloading
+            text: "Downloading " + (popup.downloader ? popup.downloader.rate : "")
+        }
+        ProgressBar {
+            objectName: "downloadProgress"
+            Layout.fillWidth: true
+            visible: popup.downloading
+            value: popup.downloader ? popup.downloader.prog : 0
+        }
+        Label {
+            visible: popup.downloading
             text: Style.apptitle + " will close when the download is complete"
+        }
+        Label {
+            objectName: "downloadSaved"
+            Layout.fillWidth: true
+            visible: text !== ""
+            wrapMode: Text.WrapAnywhere
+            text: popup.savedTo === "" ? ""
+                  : "The new version was saved to " + popup.savedTo + "\nInstall it from there; " + Style.apptitle + " can stay open meanwhile."
         }
         Label {
             objectName: "downloadError"

@@ -102,6 +102,21 @@ private slots:
         QVERIFY(!confirmation.html.contains("OLD1"));
     }
 
+    // A business that never set "attachXml_b" gets the portal file with the
+    // supplier's mail; only an explicit "false" leaves it out.
+    void xmlAttachedUnlessSwitchedOff()
+    {
+        std::unique_ptr<QTemporaryDir> data(TestEnv::freshDataFolder());
+        CloudFixture::setUser({{"ordersemail", "orders@supplier.example"}, {"regem_s", "account@shop.example"}});
+        AppContext::userSettings()->remove("attachXml_b");
+        VexaOrder order;
+        order.readJson(QJsonDocument::fromJson(R"({"orderID": "Q3002", "manOrderID": "REF-10"})").object());
+        const QStringList xml = {AppContext::dataFolder + "/tmp/ShutterQ3002.xml;Shutter_U80.xml"};
+        QCOMPARE(composeSupplierMail(order, "U80").attachments, xml);
+        CloudFixture::setUser({{"attachXml_b", false}});
+        QCOMPARE(composeSupplierMail(order, "U80").attachments, QStringList());
+    }
+
     // `lattica-cli order html` and `order mail` print what the program makes and
     // leave every file alone.
     void commandLine()

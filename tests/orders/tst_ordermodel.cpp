@@ -79,6 +79,12 @@ private slots:
         QVERIFY(item.isNull() && !order.getVexaOrderItem() && !order.changed());
         QCOMPARE(order.orderItemsModel()->count() + order.roomsModel()->count(), 0);
         QCOMPARE(order.orderID() + order.custName() + order.signature() + order.xto, QString());
+
+        // rooms the settings sync brought show on the next order, not after a restart
+        AppContext::sharedSettings()->setValue("rms_sl", QStringList{"Loft", "Porch"});
+        order.clear();
+        QCOMPARE(order.roomNamesCBModel().comboList(), (QStringList{"Loft", "Porch", "add..."}));
+        AppContext::sharedSettings()->remove("rms_sl");
     }
 
     void roomsFollowItems()

@@ -18,6 +18,8 @@ TestCase {
         // the settings sync and downloads stay on this machine
         staticSettings.setValue("storageHost_s", "127.0.0.1")
         staticSettings.setValue("storagePort_i", 9)
+        // the customer e-mail check stays off the network; its tests switch it on
+        staticSettings.setValue("mailchk_b", false)
         iniSettings.setValue("rms_sl", ["Living Room", "Kitchen", "Hall"])
         staticSettings.remove("imp")
     }

@@ -11,6 +11,7 @@
 #include "orders/vexaorder.h"
 #include "pricing/catalogue.h"
 #include "localcloud.h"
+#include "testservers.h"
 #include "testenv.h"
 
 #include <QDir>
@@ -61,6 +62,13 @@ struct Controller
     BusinessManager business;
 };
 
+// The installer download server of the tests (downloadserver.py).
+class DownloadServer : public ServerProcess
+{
+public:
+    bool start() { return ServerProcess::start("/usr/bin/python3", {TestEnv::sourcePath("tests/servers/downloadserver.py")}, "DL"); }
+};
+
 // Triggers a screen test cannot pull from QML alone.
 class TestTools : public QObject
 {
@@ -107,6 +115,7 @@ public:
     Q_INVOKABLE QStringList warnings() const { return qmlWarnings; }
     Q_INVOKABLE QString dataFolder() const { return AppContext::dataFolder; }
     Q_INVOKABLE QString readText(const QString &path) const { return QString::fromUtf8(TestEnv::readFile(path)); }
+    Q_INVOKABLE bool writeText(const QString &path, const QString &text) const { return TestEnv::writeFile(path, text.toUtf8()); }
     // File names in a folder matching a wildcard, sorted.
     Q_INVOKABLE QStringList files(const QString &folder, const QString &pattern) const
     {
@@ -143,6 +152,19 @@ public:
                 {QStringLiteral("out"), QString::fromUtf8(cli.readAllStandardOutput())},
                 {QStringLiteral("err"), QString::fromUtf8(cli.readAllStandardError())}};
     }
+    // The address of the installer download server, started on first use;
+    // "" when it does not start.
+    Q_INVOKABLE QString downloadServer()
+    {
+        if (!m_downloads) {
+            m_downloads = std::make_unique<DownloadServer>();
+            if (!m_downloads->start()) {
+                m_downloads.reset();
+                return {};
+            }
+        }
+        return m_downloads->url(QString()).toString();
+    }
     // The pages and folders handed to the desktop since the last call.
     Q_INVOKABLE QStringList opened() { return std::exchange(openedUrls, {}); }
     // The demo's local cloud, started once for the tests that need real
@@ -177,6 +199,7 @@ private:
     QQmlEngine *m_engine;
     std::unique_ptr<LocalCloud> m_cloud;
     std::unique_ptr<Controller> m_controller;
+    std::unique_ptr<DownloadServer> m_downloads;
 };
 
 class Setup : public QObject

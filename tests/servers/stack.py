@@ -191,7 +191,8 @@ def main():
     try:
         servers.append(Server("s3", ["node", "--openssl-legacy-provider", os.path.join(HERE, "s3server.js"),
                                      "--dir", os.path.join(state, "s3"), "--key", KEY_ID, "--secret", SECRET,
-                                     "--bucket", BUCKET, "--bucket", "vexatimecodes"]))
+                                     "--bucket", BUCKET, "--bucket", "vexatimecodes",
+                                     "--faults", os.path.join(state, "s3faults.json")]))
         servers.append(Server("ftp", [PYTHON, os.path.join(HERE, "ftpserver.py"), "--root",
                                       os.path.join(state, "ftp"), "--writer", DEMO["ftpUser"],
                                       DEMO["ftpPassword"]]))
@@ -213,6 +214,7 @@ def main():
         "keyId": KEY_ID, "secret": SECRET, "mailCredential": MAIL_CREDENTIAL,
         "emlDir": os.path.join(state, "mail"), "ftpRoot": os.path.join(state, "ftp"),
         "dropDir": os.path.join(state, "ftp", "Orders"), "storageDir": os.path.join(state, "s3"),
+        "s3Faults": os.path.join(state, "s3faults.json"),
         "demo": DEMO,
     }
     with open(os.path.join(state, "stack.json"), "w") as f:

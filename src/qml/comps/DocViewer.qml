@@ -2,6 +2,7 @@ import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
 import QtWebView 1.1
+import CustomStyles 1.0
 
 // The order document over the screen, with a print copy for the browser.
 Rectangle {
@@ -35,12 +36,14 @@ Rectangle {
                 onClicked: viewer.close()
             }
             Button {
+                objectName: "viewerPrint"
                 text: "Open for printing"
-                visible: Qt.platform.os === "windows" || Qt.platform.os === "osx"
+                // the browser prints on every desktop
+                visible: Style.desktop
                 onClicked: {
                     var url = _myOrder.printHtml(viewer.orderID, viewer.printType, viewer.html)
                     if (url !== "")
-                        Qt.openUrlExternally(url)
+                        screenTools.openFile(url)
                 }
             }
         }

@@ -11,6 +11,7 @@ Popup {
     property string heading: Style.apptitle
     property string buttonText: "OK"
     property bool abort: false
+    property color textColor: palette.windowText
     signal abortRequested()
     modal: true
     focus: true
@@ -35,6 +36,7 @@ Popup {
         Label {
             id: body
             objectName: "messageText"
+            color: popup.textColor
             Layout.fillWidth: true
             wrapMode: Text.Wrap
             textFormat: Text.RichText
