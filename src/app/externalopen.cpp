@@ -1,6 +1,9 @@
 #include "app/externalopen.h"
 
+#include "app/appcontext.h"
+
 #include <QDebug>
+#include <QDir>
 #include <QDesktopServices>
 #include <QFileInfo>
 
@@ -18,8 +21,19 @@ bool isOpenableAddress(const QUrl &url)
         return false;
     if (url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("http"))
         return !url.host().isEmpty();
-    // a folder of our own (the logs); never a file the desktop would run
-    return url.isLocalFile() && QFileInfo(url.toLocalFile()).isDir();
+    if (!url.isLocalFile())
+        return false;
+    const QFileInfo local(url.toLocalFile());
+    // a folder of our own (the logs)
+    if (local.isDir())
+        return true;
+    // a document we wrote for printing (order, worksheet, quote): a plain
+    // page or PDF in the data folder's "print" folder, never a file the
+    // desktop would run
+    const QString print = QDir::cleanPath(AppContext::dataFolder + QStringLiteral("/print"));
+    const QString suffix = local.suffix().toLower();
+    return local.isFile() && !local.isSymLink() && QDir::cleanPath(local.absolutePath()) == print
+           && (suffix == QLatin1String("html") || suffix == QLatin1String("pdf"));
 }
 
 bool openExternally(const QUrl &url)

@@ -98,9 +98,10 @@ Popup {
         }
         Loader {
             id: web
-            // http(s) pages only, whatever the setting holds
-            readonly property string url: /^https?:\/\/[^\/]/i.test(String(localSettings.value("notifyurl", "")))
-                                          ? String(localSettings.value("notifyurl", "")) : "https://lattica.app/news"
+            // http(s) pages only: the default when nothing is set, a blank
+            // page when the setting holds anything else
+            readonly property string setting: String(localSettings.value("notifyurl", "https://lattica.app/news"))
+            readonly property string url: /^https?:\/\/[^\/]/i.test(setting) ? setting : "about:blank"
             Layout.fillWidth: true
             Layout.fillHeight: true
             active: popup.opened

@@ -153,6 +153,28 @@ private slots:
         QCOMPARE(handed.size(), int(opened));
     }
 
+    // the documents the program prints open in the desktop's viewer; nothing
+    // else that lies about as a file does
+    void printedDocumentsOpen()
+    {
+        const QString print = AppContext::dataFolder + "/print/";
+        for (const char *name : {"Order_Q1.html", "Quote_Q1.pdf", "run.sh", "Quote_Q1.desktop"})
+            QVERIFY(TestEnv::writeFile(print + name, "x"));
+        QVERIFY(TestEnv::writeFile(AppContext::dataFolder + "/tmp/Quote_Q2.pdf", "x"));
+        QVERIFY(QFile::link(AppContext::dataFolder + "/tmp/Quote_Q2.pdf", print + "Linked.pdf"));
+        const QList<QPair<QString, bool>> cases{{print + "Order_Q1.html", true}, {print + "Quote_Q1.pdf", true},
+                                                {print + "run.sh", false}, {print + "Quote_Q1.desktop", false},
+                                                {print + "Linked.pdf", false}, {print + "Missing.pdf", false},
+                                                {AppContext::dataFolder + "/tmp/Quote_Q2.pdf", false}};
+        for (const auto &c : cases) {
+            QList<QUrl> handed;
+            setExternalOpener([&handed](const QUrl &url) { return handed << url, true; });
+            QCOMPARE(openExternally(QUrl::fromLocalFile(c.first)), c.second);
+            setExternalOpener({});
+            QVERIFY2(handed.size() == int(c.second), qPrintable(c.first));
+        }
+    }
+
     // a failed unpack leaves no stamp, so the next check fetches again
     void failedUnpackIsFetchedAgain()
     {

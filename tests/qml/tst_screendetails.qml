@@ -26,7 +26,8 @@ WindowTestCase {
         var server = testTools.downloadServer()
         verify(server !== "", "the download server did not start")
         staticSettings.remove("installCmd_s")
-        staticSettings.remove("installsha256_s")
+        // the update settings publish the installer's checksum with its address
+        staticSettings.setValue("installsha256_s", testTools.downloadDigest())
         localSettings.setValue("currver", lta_ver + 1)
         localSettings.setValue("installurl", server + "/files/lattica-setup")
         openWindow()
@@ -50,7 +51,7 @@ WindowTestCase {
         compare(seen[seen.length - 1], [true, "Downloading 100%", true, 1])
         seen.forEach(function(s) { compare(s[3] * 100 >= Number(s[1].replace(/\D/g, "")), true, JSON.stringify(s)) })
         var path = String(window.downloadManager.savedPath)
-        verify(/lattica-setup.*\.exe$/.test(path), path)
+        verify(/lattica-setup.*\.deb$/.test(path), "on Linux the update is the Debian package: " + path)
         verify(testTools.exists(path))
         verify(saved.text.indexOf("The new version was saved to " + path) === 0, saved.text)
         verify(update.enabled && !rate.visible && !bar.visible)

@@ -11,9 +11,11 @@
 #include "orders/vexaorder.h"
 #include "pricing/catalogue.h"
 #include "localcloud.h"
+#include "suppliertestservers.h"
 #include "testservers.h"
 #include "testenv.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -63,10 +65,34 @@ struct Controller
 };
 
 // The installer download server of the tests (downloadserver.py).
+// Installers come over https only: the server gets a certificate of its own
+// that the program is told to trust.
 class DownloadServer : public ServerProcess
 {
 public:
-    bool start() { return ServerProcess::start("/usr/bin/python3", {TestEnv::sourcePath("tests/servers/downloadserver.py")}, "DL"); }
+    bool start()
+    {
+        const QString cert = m_dir.filePath("cert.pem"), key = m_dir.filePath("key.pem");
+        const QSslCertificate certificate = makeLoopbackCertificate(cert, key);
+        if (certificate.isNull())
+            return false;
+        trustCertificate(certificate);
+        return ServerProcess::start("/usr/bin/python3",
+                                    {TestEnv::sourcePath("tests/servers/downloadserver.py"), "--cert", cert, "--key", key},
+                                    "DL");
+    }
+    QString base() const { return QStringLiteral("https://127.0.0.1:%1").arg(port()); }
+    // SHA-256 of what /files/... serves (tests/servers/downloadserver.py)
+    static QString fileDigest()
+    {
+        QByteArray body(200000, 0);
+        for (int i = 0; i < body.size(); ++i)
+            body[i] = char(i % 251);
+        return QString::fromLatin1(QCryptographicHash::hash(body, QCryptographicHash::Sha256).toHex());
+    }
+
+private:
+    QTemporaryDir m_dir;
 };
 
 // Triggers a screen test cannot pull from QML alone.
@@ -163,8 +189,9 @@ public:
                 return {};
             }
         }
-        return m_downloads->url(QString()).toString();
+        return m_downloads->base();
     }
+    Q_INVOKABLE QString downloadDigest() const { return DownloadServer::fileDigest(); }
     // The pages and folders handed to the desktop since the last call.
     Q_INVOKABLE QStringList opened() { return std::exchange(openedUrls, {}); }
     // The demo's local cloud, started once for the tests that need real

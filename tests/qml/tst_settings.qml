@@ -281,6 +281,8 @@ WindowTestCase {
     }
 
     function test_typedCustomerNumbers() {
+        // an account of its own, whatever the tests before left behind
+        staticSettings.setValue("busItems/C123456/a1", "Main Depot|Acme Blinds|1 High St|LS1 1AA|GB|L100")
         staticSettings.setValue("currSuppAccnt", "C123456")
         iniSettings.setValue("suppAccnts_sl", ["C123456"])
         localSettings.remove("multCustNums_b")
