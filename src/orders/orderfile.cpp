@@ -1,6 +1,7 @@
 // The order file: writing and reading the JSON object, the folder moves that
 // change an order's state, importing and transferring, and order identities.
 
+#include "cloud/postingjournal.h"
 #include "app/appcontext.h"
 #include "app/appsettings.h"
 #include "models/qqmlobjectlistmodel.h"
@@ -584,6 +585,9 @@ bool VexaOrder::saveOrder(int completedState)
             }
         }
         set_orderState(ForPosting);
+        // Queued by the user (Send, Resend): a new posting, which mails
+        // whatever an earlier one of this order did.
+        clearPostingJournal(orderID());
     }
 
     if (!writeOrderFile(target))
