@@ -195,6 +195,14 @@ int CloudComms::postNextOrder()
     }
     if (QFileInfo(path).size() > kMaxOrderFileSize)
         return skip(QStringLiteral("Order %1 is too large to send; it was left in post/.").arg(name));
+    {
+        // what an interrupted save of an older version left: no order of its own
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly) && isSaveLeftover(name, parseJsonDocument(file.readAll()).object()))
+            return skip(QStringLiteral("The file %1 in the send queue is the leftover of an interrupted save, not an "
+                                       "order; it was left in post/.")
+                            .arg(name));
+    }
 
     qInfo() << "mgPost " << name;
     if (!backupCopy(path))
@@ -219,7 +227,13 @@ int CloudComms::postNextOrder()
         if (digest.isEmpty() || !storePostingJournal(journal))
             return stop(QStringLiteral("Could not record the posting of order ") + name);
     }
-    auto record = [&]() { return storePostingJournal(journal); };
+    // Every journal write must reach the disk before posting goes on.
+    auto record = [&]() {
+        if (storePostingJournal(journal))
+            return true;
+        stop(QStringLiteral("Could not record the posting of order ") + name);
+        return false;
+    };
 
     VexaOrder *order = postingOrder();
     if (!order->loadOrder(name, VexaOrder::ForPosting, false)) {
@@ -235,7 +249,7 @@ int CloudComms::postNextOrder()
                 [&](const QString &transferName) {
                     journal.upload = transferName;
                     journal.uploadStep = PostingJournalEntry::Started;
-                    return record();
+                    return storePostingJournal(journal);
                 });
             if (!portal.ok) {
                 order->set_sentDate(QDateTime());
@@ -248,7 +262,7 @@ int CloudComms::postNextOrder()
             journal.upload = portal.uploadId;
             journal.uploadStep = PostingJournalEntry::Done;
             if (!record())
-                return stop(QStringLiteral("Could not record the posting of order ") + name);
+                return -1;
         } else if (!journal.upload.isEmpty() && setting(QStringLiteral("attachXml_b"), true).toBool()
                    && !QFileInfo::exists(AppContext::dataFolder + QStringLiteral("/tmp/Shutter") + name
                                          + QStringLiteral(".xml"))) {
@@ -300,10 +314,8 @@ int CloudComms::postNextOrder()
         step.since = QDateTime::currentSecsSinceEpoch();
         step.to = mail.to;
         step.subject = mail.subject;
-        if (!record()) {
-            stop(QStringLiteral("Could not record the posting of order ") + name);
+        if (!record())
             return -1;
-        }
         if (sender.sendMail(mail.to, mail.replyTo, mail.from, mail.subject, mail.html, mail.attachments)) {
             qInfo() << "Email sent to " << mail.to << mail.subject;
             step.step = PostingJournalEntry::Done;
@@ -339,11 +351,9 @@ int CloudComms::postNextOrder()
         int r = mailStep(journal.supplier, composeSupplierMail(*order, uploadId), true);
         if (r == 0)
             r = mailStep(journal.confirmation, composeConfirmationMail(*order, uploadId), false);
-        if (r != 0) {
-            if (r > 0)
-                clearPostingJournal(name);
+        // a refused order keeps its entry: its portal upload is not made twice
+        if (r != 0)
             return r;
-        }
     }
 
     // Filed as sent: the posted form is written into "posted/", then the
@@ -356,7 +366,7 @@ int CloudComms::postNextOrder()
         const QByteArray bytes = QJsonDocument(order->toJson()).toJson(QJsonDocument::Compact);
         journal.filedDigest = postingBytesDigest(bytes);
         if (!record())
-            return stop(QStringLiteral("Could not record the posting of order ") + name);
+            return -1;
         if (!OrderWriter::commit(postedPath, bytes))
             return stop(QStringLiteral("Failed to move order to posted:") + name);
     }

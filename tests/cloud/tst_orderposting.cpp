@@ -323,10 +323,19 @@ private slots:
         }
     }
 
-    // The portal took the order but the supplier's mail was refused: the
-    // retry mails the same upload and does not upload it again.
+    // The portal took the order but the supplier's mail failed (the service
+    // busy, or this mail refused): the retry mails the same upload and does
+    // not upload it again.
+    void portalUploadKeptForRetry_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::newRow("service busy") << 503;
+        QTest::newRow("mail refused") << 400;
+    }
+
     void portalUploadKeptForRetry()
     {
+        QFETCH(int, status);
         CloudFixture::writeEdi("ftp", "portal", "drop-pass", {{"ediEnabled", true}});
         CloudFixture::setUser({{"ediFtpPort_i", m_ftp.port()}, {"attachXml_b", true}});
         AppContext::sharedSettings()->setValue("busNames/C123456", "Acme Shutters");
@@ -334,7 +343,7 @@ private slots:
         m_ftp.take();
         CloudComms comms(nullptr);
 
-        QVERIFY(m_mail.control({{"fail", QJsonObject{{kDesk, QJsonArray{503, "busy"}}}}}));
+        QVERIFY(m_mail.control({{"fail", QJsonObject{{kDesk, QJsonArray{status, "no"}}}}}));
         QCOMPARE(post(comms).size(), 1);
         const QList<QJsonObject> uploads = m_ftp.take();
         QCOMPARE(uploads.size(), 1);
