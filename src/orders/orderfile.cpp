@@ -709,7 +709,9 @@ void VexaOrder::incomingOrderFile(QString path)
         return;
     }
     if (!isSafeOrderId(id)) {
-        qCritical() << "Refused import: unsafe order ID (it would name a file outside its folder):" << id << path;
+        // refused before anything is copied: no list or queue could handle it
+        qCritical().noquote() << QStringLiteral("Refused import of %1: the order ID \"%2\" cannot be used (%3)")
+                                     .arg(path, id, orderIdProblem(id));
         return;
     }
     const QJsonValue addrValue = fileJsonValue(path, QStringLiteral("custAddr"));
