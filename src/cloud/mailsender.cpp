@@ -66,7 +66,7 @@ QString MailSender::headerText(const QString &value)
         gap = false;
         out += c;
     }
-    return out.trimmed();
+    return out;
 }
 
 QString MailSender::bareAddress(const QString &mailbox)

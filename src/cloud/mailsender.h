@@ -51,8 +51,9 @@ public:
     static const char *defaultEndpoint();
     // The event log of the same sending domain: "/v3/<domain>/events".
     static QUrl eventsEndpoint();
-    // A header value without CR, LF or other control characters (each run
-    // of them becomes one blank), so no text can add a header of its own.
+    // A header value without CR, LF or other control characters (a run of
+    // them between words becomes one blank; blanks of the value stay), so
+    // no text can add a header of its own.
     static QString headerText(const QString &value);
     // The bare address of "Name <address>" (or the text itself).
     static QString bareAddress(const QString &mailbox);

@@ -122,6 +122,8 @@ private slots:
         QTest::newRow("Unicode line separators") << QString("p") + QChar(0x2028) + "q" + QChar(0x2029) << "p q";
         QTest::newRow("blank around a break") << "a \r\n b" << "a  b";
         QTest::newRow("only breaks") << "\r\n\r\n" << "";
+        QTest::newRow("its own blanks stay") << " New account: " << " New account: ";
+        QTest::newRow("breaks at the ends go") << "\nRef\r\n" << "Ref";
     }
 
     void headerText()
