@@ -100,12 +100,12 @@ void AppContext::openSettings()
     g_shared = new appSettings(sharedSettingsFolder + QStringLiteral("/lta.ini"), QSettings::IniFormat);
 }
 
-void AppContext::setupDataFolders()
+void AppContext::setupDataFolders(const QString &folder)
 {
     delete g_user;
     g_user = new appSettings();
 
-    assignFolders(configuredDataFolder());
+    assignFolders(folder.isEmpty() ? configuredDataFolder() : folder);
     makePath(dataFolder);
     makePath(logsFolder);
 

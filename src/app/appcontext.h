@@ -31,8 +31,9 @@ public:
     static appSettings *sharedSettings();
 
     // Builds the folder tree and (re)creates both settings stores. Run once at
-    // start, after the application's names are set; never fatal.
-    static void setupDataFolders();
+    // start, after the application's names are set; never fatal. folder:
+    // the data folder to use instead of the configured one.
+    static void setupDataFolders(const QString &folder = QString());
     // Sets every folder path from the data folder without touching the disk
     // or the settings (the command-line tool uses this on its own).
     static void assignFolders(const QString &dataFolder);

@@ -23,6 +23,11 @@ public:
     Q_INVOKABLE void sync();
     Q_INVOKABLE void remove(const QString &key);
 
+    // Removes the lock file ("<file>.lock") of a settings file when the
+    // process that made it has ended, so the next save does not wait for
+    // it to grow old. True when one was removed.
+    static bool clearStaleLock(const QString &settingsFile);
+
     // The conversion on its own, for values read some other way.
     static QVariant convert(const QVariant &stored);
 };

@@ -96,7 +96,8 @@ int cliRegister(CliCall &call)
         return 2;
     }
     const QString email = call.args.at(0), customer = call.args.at(1), password = call.args.at(2);
-    AppContext::setupDataFolders();
+    // the folder --data chose (or the configured one), not the default
+    AppContext::setupDataFolders(AppContext::dataFolder);
     CloudComms cloud(nullptr);
     BusinessManager business;
     linkBusinessToController(&cloud, &business);

@@ -201,4 +201,5 @@ private:
     bool m_posting = false;
     bool m_postStop = false;
     VexaOrder *m_postOrder = nullptr; // the order being posted (not the interface's)
+    QStringList m_postSkipped;        // queued files this chain leaves where they are
 };

@@ -4,6 +4,7 @@
 #include "app/appcontext.h"
 #include "app/appsettings.h"
 #include "cloud/cloudcomms.h"
+#include "cloud/mailsender.h"
 #include "cloud/portalsubmission.h"
 #include "cloud/postingjournal.h"
 #include "documents/ordermail.h"
@@ -13,6 +14,8 @@
 
 #include <QDebug>
 #include <QDir>
+#include <QEventLoop>
+#include <QTimer>
 #include <QFileInfo>
 #include <QJsonDocument>
 
@@ -21,6 +24,36 @@ namespace {
 QVariant setting(const QString &key, const QVariant &def = QVariant())
 {
     return AppContext::setting(key, def);
+}
+
+// The mail variable that ties a message to its posting in the service's log.
+const char *const kPostingVariable = "lattica-posting";
+
+// The service's event log may show an accepted message only a little later
+// (setting "mailEventLag_i", seconds): an intent younger than that is looked
+// up once it is that old.
+void waitForEventLog(qint64 since)
+{
+    const qint64 lag = qMax(0, setting(QStringLiteral("mailEventLag_i"), 60).toInt());
+    const qint64 left = since + lag - QDateTime::currentSecsSinceEpoch();
+    if (left <= 0)
+        return;
+    qInfo() << "mgPost: waiting" << left << "s for the mail service's log";
+    QEventLoop loop;
+    QTimer::singleShot(int(qMin<qint64>(left, lag) * 1000), &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// XML that an older version's portal export left in the send queue.
+bool isPortalExportLeftover(const QString &path)
+{
+    if (!path.endsWith(QLatin1String(".xml"), Qt::CaseInsensitive))
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = file.read(256).trimmed();
+    return head.startsWith("<?xml") || head.startsWith("<Order");
 }
 
 } // namespace
@@ -70,7 +103,14 @@ void CloudComms::asyncPostOrders()
     }
     m_posting = true;
     m_postStop = false;
+    m_postSkipped.clear();
     m_lastMessage.clear();
+    // An entry whose order is no longer queued belongs to a finished
+    // posting (a run died between filing and clearing) or to an order taken
+    // out of the queue: either way it is done with.
+    for (const QString &id : postingJournalIds())
+        if (!isSafeOrderId(id) || !QFileInfo::exists(AppContext::stateFolder(VexaOrder::ForPosting) + id))
+            clearPostingJournal(id);
     if (!checkInternet()) {
         m_lastMessage = QStringLiteral("You are not connected to the internet");
         emit asyncResult(m_lastMessage);
@@ -115,6 +155,9 @@ void CloudComms::_postNextOrder()
         emit orderPosted();
     } else if (p < 0) {
         finishPosting(false);
+    } else if (!m_postSkipped.isEmpty()) {
+        // the others went; these stay queued, each with its message given
+        finishPosting(false);
     } else {
         emit asyncResult(QString());
         finishPosting(true);
@@ -124,119 +167,230 @@ void CloudComms::_postNextOrder()
 int CloudComms::postNextOrder()
 {
     const QString folder = AppContext::stateFolder(VexaOrder::ForPosting);
-    const QStringList files = QDir(folder).entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
-    if (files.isEmpty())
-        return 0;
-    const QString name = files.first();
-    const QString path = folder + name;
-
-    if (name.endsWith(QLatin1String(".xml"))) {
-        // a leftover of an old export; deleted like any order file, with a backup
-        if (!removeOrderFile(path)) {
-            m_lastMessage = QStringLiteral("Failed to delete ") + name + QLatin1Char(' ') + AppContext::lastFileError;
-            emit asyncResult(m_lastMessage);
-            return -1;
+    // hidden files too: an order no list shows must still be reported
+    const QStringList files =
+        QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    QString name;
+    for (const QString &candidate : files) {
+        if (!m_postSkipped.contains(candidate)) {
+            name = candidate;
+            break;
         }
+    }
+    if (name.isEmpty())
+        return 0;
+    const QString path = folder + name;
+    // Leaves this file in "post/" with its message and goes on with the next.
+    auto skip = [&](const QString &message) {
+        m_postSkipped << name;
+        m_lastMessage = message;
+        qWarning() << "mgPost left in the queue:" << name << message;
+        emit asyncResult(m_lastMessage);
         return 1;
+    };
+    auto stop = [&](const QString &message) {
+        m_lastMessage = message;
+        emit asyncResult(m_lastMessage);
+        return -1;
+    };
+
+    const QString problem = orderIdProblem(name);
+    if (!problem.isEmpty()) {
+        // Only what this program made itself is deleted: the portal XML that
+        // older versions left in the queue.
+        if (isPortalExportLeftover(path)) {
+            if (!removeOrderFile(path))
+                return stop(QStringLiteral("Failed to delete ") + name + QLatin1Char(' ') + AppContext::lastFileError);
+            return 1;
+        }
+        return skip(QStringLiteral("The file %1 in the send queue is not an order that can be sent (%2); it was left in post/.")
+                        .arg(name, problem));
+    }
+    if (QFileInfo(path).size() > kMaxOrderFileSize)
+        return skip(QStringLiteral("Order %1 is too large to send; it was left in post/.").arg(name));
+    {
+        // what an interrupted save of an older version left: no order of its own
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly) && isSaveLeftover(name, parseJsonDocument(file.readAll()).object()))
+            return skip(QStringLiteral("The file %1 in the send queue is the leftover of an interrupted save, not an "
+                                       "order; it was left in post/.")
+                            .arg(name));
     }
 
     qInfo() << "mgPost " << name;
-    if (!backupCopy(path)) {
-        m_lastMessage = AppContext::lastFileError;
-        emit asyncResult(m_lastMessage);
-        return -1;
-    }
+    if (!backupCopy(path))
+        return stop(AppContext::lastFileError);
 
-    // What an earlier run already did for this very file content.
+    // The journal tells what an earlier run did for this posting.
     const QString digest = postingFileDigest(path);
     PostingJournalEntry journal = postingJournal(name);
-    if (journal.matches(digest)) {
-        qInfo() << "mgPost resuming" << name << "mailed" << journal.mailed << "upload" << journal.upload;
-        journal.digest = digest;
-    } else {
+    if (journal.exists() && !journal.filedDigest.isEmpty() && digest == journal.filedDigest) {
+        // the posted file itself came back to the queue: a re-send
+        qInfo() << "mgPost re-send of" << name;
         journal = PostingJournalEntry();
-        journal.orderId = name;
-        journal.digest = digest;
+    } else if (journal.exists() && digest != journal.digest) {
+        qInfo() << "mgPost" << name << "changed since its last try; posted afresh";
+        journal = PostingJournalEntry();
     }
+    if (journal.exists()) {
+        qInfo() << "mgPost resuming" << name << "upload" << journal.upload << journal.uploadStep << "supplier"
+                << journal.supplier.step << "confirmation" << journal.confirmation.step;
+    } else {
+        journal = newPostingJournal(name, digest);
+        if (digest.isEmpty() || !storePostingJournal(journal))
+            return stop(QStringLiteral("Could not record the posting of order ") + name);
+    }
+    // Every journal write must reach the disk before posting goes on.
+    auto record = [&]() {
+        if (storePostingJournal(journal))
+            return true;
+        stop(QStringLiteral("Could not record the posting of order ") + name);
+        return false;
+    };
 
     VexaOrder *order = postingOrder();
-    if (digest.isEmpty() || !order->loadOrder(name, VexaOrder::ForPosting, false)) {
-        m_lastMessage = QStringLiteral("Failed to load order ") + name;
-        emit asyncResult(m_lastMessage);
-        return -1;
+    if (!order->loadOrder(name, VexaOrder::ForPosting, false)) {
+        clearPostingJournal(name);
+        return skip(QStringLiteral("Failed to load order ") + name);
     }
 
-    QString uploadId = journal.upload;
-    if (uploadId.isEmpty() && !journal.mailed) {
-        const PortalSubmission portal =
-            submitOrderToPortal(*this, path, order->properties().value(QStringLiteral("AccountName")).toString());
-        if (!portal.ok) {
-            order->set_sentDate(QDateTime());
-            m_lastMessage = portal.message;
+    QString uploadId;
+    if (journal.filedDigest.isEmpty()) {
+        if (journal.uploadStep != PostingJournalEntry::Done) {
+            const PortalSubmission portal = submitOrderToPortal(
+                *this, path, order->properties().value(QStringLiteral("AccountName")).toString(), journal.upload,
+                [&](const QString &transferName) {
+                    journal.upload = transferName;
+                    journal.uploadStep = PostingJournalEntry::Started;
+                    return storePostingJournal(journal);
+                });
+            if (!portal.ok) {
+                order->set_sentDate(QDateTime());
+                if (portal.orderFault) {
+                    clearPostingJournal(name);
+                    return skip(portal.message);
+                }
+                return stop(portal.message);
+            }
+            journal.upload = portal.uploadId;
+            journal.uploadStep = PostingJournalEntry::Done;
+            if (!record())
+                return -1;
+        } else if (!journal.upload.isEmpty() && setting(QStringLiteral("attachXml_b"), true).toBool()
+                   && !QFileInfo::exists(AppContext::dataFolder + QStringLiteral("/tmp/Shutter") + name
+                                         + QStringLiteral(".xml"))) {
+            // delivered earlier; the mail's copy went with the emptied tmp/
+            const QString error = exportPortalXml(path);
+            if (!error.isEmpty())
+                qWarning() << "mgPost: portal XML not made again for the mail" << name << error;
+        }
+        uploadId = journal.upload;
+    }
+
+    order->set_sentDate(QDateTime::fromString(journal.sentDate, Qt::ISODateWithMs));
+
+    // One mail of the posting: the intent is on disk before the request
+    // goes; one begun by an earlier run is first looked up in the mail
+    // service's event log. 0 done, 1 leave the order queued, -1 stop.
+    QString confirmationMessage;
+    auto mailStep = [&](PostingJournalEntry::Mail &step, const ComposedMail &mail, bool supplier) {
+        if (step.step == PostingJournalEntry::Done)
+            return 0;
+        MailSender sender(m_mailCredential);
+        sender.setVariable(QLatin1String(kPostingVariable), journal.token);
+        if (step.step == PostingJournalEntry::Started) {
+            waitForEventLog(step.since);
+            const MailSender::LogAnswer answer =
+                sender.wasAccepted(step.to, step.subject, QLatin1String(kPostingVariable), journal.token,
+                                   QDateTime::fromSecsSinceEpoch(step.since));
+            if (answer == MailSender::LoggedAccepted) {
+                qInfo() << "Email was accepted before:" << step.to << step.subject;
+                step.step = PostingJournalEntry::Done;
+                return record() ? 0 : -1;
+            }
+            if (answer == MailSender::CannotTell) {
+                qWarning() << "mail events:" << sender.lastMessage();
+                if (!supplier) {
+                    // a copy for the business: better none than two
+                    qWarning() << "Confirmation of" << name << "not sent again: its first try cannot be confirmed";
+                    step.step = PostingJournalEntry::Done;
+                    return record() ? 0 : -1;
+                }
+                stop(QStringLiteral("Could not confirm whether order %1 (ref %2) was sent to %3; check with %3 "
+                                    "before sending again. (%4)")
+                         .arg(name, order->manOrderID(), step.to, sender.lastMessage()));
+                return -1;
+            }
+            qInfo() << "Email not in the service's log; sending:" << step.to << step.subject;
+        }
+        step.step = PostingJournalEntry::Started;
+        step.since = QDateTime::currentSecsSinceEpoch();
+        step.to = mail.to;
+        step.subject = mail.subject;
+        if (!record())
+            return -1;
+        if (sender.sendMail(mail.to, mail.replyTo, mail.from, mail.subject, mail.html, mail.attachments)) {
+            qInfo() << "Email sent to " << mail.to << mail.subject;
+            step.step = PostingJournalEntry::Done;
+            return record() ? 0 : -1;
+        }
+        qDebug() << "Failed to send email to " + mail.to;
+        m_lastMessage = sender.lastMessage();
+        if (!supplier) {
+            // reported with the order's result; the order still goes
+            confirmationMessage = m_lastMessage;
+            step.step = PostingJournalEntry::Done;
+            return record() ? 0 : -1;
+        }
+        if (sender.outcome() != MailSender::Refused) {
+            // it may have gone: the next run asks the service's log
             emit asyncResult(m_lastMessage);
             return -1;
         }
-        if (!portal.uploadId.isEmpty()) {
-            uploadId = portal.uploadId;
-            journal.upload = uploadId;
-            storePostingJournal(journal);
+        step.step = PostingJournalEntry::NotStarted;
+        record();
+        // The service refused this very message (its content or address):
+        // the orders behind it may still go.
+        const int status = sender.status();
+        if (status >= 400 && status < 500 && status != 401 && status != 403 && status != 429) {
+            skip(m_lastMessage);
+            return 1;
         }
-    }
-
-    // A resumed order keeps the time its mail went.
-    if (!journal.mailed || !order->sentDate().isValid())
-        order->set_sentDate(QDateTime::currentDateTime());
-
-    QString confirmationMessage;
-    if (!setting(QStringLiteral("ordersemail")).toString().isEmpty()) {
-        if (!journal.mailed) {
-            const ComposedMail mail = composeSupplierMail(*order, uploadId);
-            if (!sendMail(mail.to, mail.replyTo, mail.from, mail.subject, mail.html, mail.attachments)) {
-                qDebug() << "Failed to send email to " + mail.to;
-                emit asyncResult(m_lastMessage);
-                return -1;
-            }
-            qInfo() << "Email sent to " << mail.to << mail.subject;
-            journal.mailed = true;
-            storePostingJournal(journal);
-        }
-        if (!journal.confirmed) {
-            const ComposedMail mail = composeConfirmationMail(*order, uploadId);
-            if (sendMail(mail.to, mail.replyTo, mail.from, mail.subject, mail.html, mail.attachments)) {
-                qInfo() << "Email sent to " << mail.to;
-            } else {
-                qDebug() << "Failed to send email to " + mail.to;
-                confirmationMessage = m_lastMessage;
-            }
-            journal.confirmed = true;
-            storePostingJournal(journal);
-        }
-    }
-
-    // Saved in the posted form in "post/" first, then moved: the journal
-    // knows both contents, so a crash in between never mails again.
-    order->xto.clear();
-    order->xfrom = setting(QStringLiteral("userID_s")).toString();
-    const QByteArray bytes = QJsonDocument(order->toJson()).toJson(QJsonDocument::Compact);
-    journal.savedDigest = postingBytesDigest(bytes);
-    storePostingJournal(journal);
-    if (!OrderWriter::commit(path, bytes)) {
-        m_lastMessage = QStringLiteral("Failed to save order ") + name;
         emit asyncResult(m_lastMessage);
         return -1;
+    };
+
+    if (journal.filedDigest.isEmpty() && !setting(QStringLiteral("ordersemail")).toString().isEmpty()) {
+        int r = mailStep(journal.supplier, composeSupplierMail(*order, uploadId), true);
+        if (r == 0)
+            r = mailStep(journal.confirmation, composeConfirmationMail(*order, uploadId), false);
+        // a refused order keeps its entry: its portal upload is not made twice
+        if (r != 0)
+            return r;
     }
-    if (!order->markAsSent(name)) {
-        m_lastMessage = QStringLiteral("Failed to move order to posted:") + name;
-        emit asyncResult(m_lastMessage);
-        return -1;
+
+    // Filed as sent: the posted form is written into "posted/", then the
+    // queued file goes, then the journal entry. A run that dies in between
+    // finds the entry and the queued file and finishes the filing.
+    const QString postedPath = AppContext::stateFolder(VexaOrder::Posted) + name;
+    if (journal.filedDigest.isEmpty() || postingFileDigest(postedPath) != journal.filedDigest) {
+        order->xto.clear();
+        order->xfrom = setting(QStringLiteral("userID_s")).toString();
+        const QByteArray bytes = QJsonDocument(order->toJson()).toJson(QJsonDocument::Compact);
+        journal.filedDigest = postingBytesDigest(bytes);
+        if (!record())
+            return -1;
+        if (!OrderWriter::commit(postedPath, bytes))
+            return stop(QStringLiteral("Failed to move order to posted:") + name);
     }
+    if (!QFile::remove(path) && QFileInfo::exists(path))
+        return stop(QStringLiteral("Failed to move order to posted:") + name);
     clearPostingJournal(name);
 
     m_lastMessage = confirmationMessage;
     emit asyncResult(m_lastMessage);
     // A failed confirmation is reported, but the order did go: it is tracked.
-    if (setting(QStringLiteral("saveins3_b"), false).toBool()
-        && !trackingCopy(AppContext::stateFolder(VexaOrder::Posted) + name, name)) {
+    if (setting(QStringLiteral("saveins3_b"), false).toBool() && !trackingCopy(postedPath, name)) {
         m_lastMessage = QStringLiteral("emails sent OK but failed to send to tracking.");
         emit asyncResult(m_lastMessage);
     }

@@ -88,19 +88,36 @@ QString CloudComms::transferFolderFor(const QString &recipient)
 int CloudComms::sendNextTransfer()
 {
     const QString folder = AppContext::stateFolder(VexaOrder::ForTransfer);
-    const QStringList files = QDir(folder).entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
+    const QStringList all =
+        QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    QStringList files;
+    for (const QString &file : all)
+        if (!m_postSkipped.contains(QStringLiteral("xfer/") + file))
+            files << file;
     if (files.isEmpty())
         return 0;
     const QString name = files.first();
     const QString path = folder + name;
+    // a file the recipient could not take, or an order without a recipient,
+    // stays queued with its message; the others still go
+    auto skip = [&](const QString &message) {
+        m_postSkipped << QStringLiteral("xfer/") + name;
+        m_lastMessage = message;
+        emit asyncResult(m_lastMessage);
+        return files.size();
+    };
+    const QString problem = orderIdProblem(name);
+    if (!problem.isEmpty())
+        return skip(QStringLiteral("The file %1 in the transfer queue is not an order that can be sent (%2); it was left in xfer/.")
+                        .arg(name, problem));
+    if (QFileInfo(path).size() > kMaxOrderFileSize)
+        return skip(QStringLiteral("Order %1 is too large to transfer; it was left in xfer/.").arg(name));
 
     const QJsonValue xtoValue = fileJsonValue(path, QStringLiteral("xto"));
     const QString xto = xtoValue.isString() ? xtoValue.toString().trimmed() : QString();
     if (xto.isEmpty()) {
         qCritical() << "transferOrder xferTo is empty" << name;
-        m_lastMessage = QStringLiteral("Failed to find who order %1 is for").arg(name);
-        emit asyncResult(m_lastMessage);
-        return -1;
+        return skip(QStringLiteral("Failed to find who order %1 is for").arg(name));
     }
     if (setting(QStringLiteral("postcheck")).toString() != today()) {
         if (!staffCheck()) {
@@ -180,11 +197,17 @@ bool CloudComms::fetchTransfer(const QString &key)
         qInfo() << "Failed to get" << key << m_lastMessage;
         return false;
     }
-    const QByteArray bytes = reply->readAll();
-    // The name comes from the cloud: it must stay a plain file name in "in/".
+    // The name comes from the cloud: it must stay a plain file name in "in/"
+    // that the received list shows. A refused one stays in the cloud.
     QString name = key.section(QLatin1Char('/'), -1);
-    if (!isSafeOrderId(name)) {
-        qCritical() << "Refused received order with an unsafe name" << key;
+    const QString problem = orderIdProblem(name);
+    if (!problem.isEmpty()) {
+        qCritical() << "Refused received order" << key << problem;
+        return false;
+    }
+    const QByteArray bytes = reply->readAll();
+    if (bytes.size() > kMaxOrderFileSize) {
+        qCritical() << "Refused received order larger than the lists take" << key << bytes.size();
         return false;
     }
     // Anything short of an order stays in the cloud for a look by support.

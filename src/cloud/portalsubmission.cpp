@@ -9,8 +9,17 @@
 #include "documents/uploadtolta.h"
 
 #include <QDebug>
+#include <QFileInfo>
 
-PortalSubmission submitOrderToPortal(CloudComms &comms, const QString &orderPath, const QString &accountName)
+QString exportPortalXml(const QString &orderPath)
+{
+    UploadToLTA exporter;
+    return exporter.orderToXml(orderPath);
+}
+
+PortalSubmission submitOrderToPortal(CloudComms &comms, const QString &orderPath, const QString &accountName,
+                                     const QString &transferName,
+                                     const std::function<bool(const QString &)> &beforeTransfer)
 {
     PortalSubmission result;
     const EdiConfig edi = readEdiConfig();
@@ -49,12 +58,26 @@ PortalSubmission submitOrderToPortal(CloudComms &comms, const QString &orderPath
     }
     UploadToLTA exporter;
     exporter.setSupplier(SupplierItem{edi.scheme.trimmed(), edi.address.trimmed(), edi.userName, edi.password});
-    const QString error = exporter.upload(orderPath, account);
+    QString error = exporter.orderToXml(orderPath);
+    if (!error.isEmpty() || !isAccountNumber(account)) {
+        result.message = error.isEmpty() ? QStringLiteral("Invalid acount number: ") + account : error;
+        result.orderFault = true;
+        return result;
+    }
+    // A name chosen for another account (the order's account changed) is not reused.
+    QString name = transferName;
+    if (!name.startsWith(account + QLatin1Char('_')))
+        name = UploadToLTA::newTransferName(account);
+    if (beforeTransfer && !beforeTransfer(name)) {
+        result.message = QStringLiteral("Could not record the portal upload of ") + QFileInfo(orderPath).fileName();
+        return result;
+    }
+    error = exporter.deliver(account, name);
     if (!error.isEmpty()) {
         result.message = error;
         return result;
     }
     result.ok = true;
-    result.uploadId = AppContext::setting(QStringLiteral("ltaUpload")).toString();
+    result.uploadId = name;
     return result;
 }

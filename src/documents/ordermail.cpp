@@ -1,6 +1,7 @@
 #include "documents/ordermail.h"
 
 #include "app/appcontext.h"
+#include "cloud/mailsender.h"
 #include "documents/orderhtml.h"
 #include "orders/fileutils.h"
 #include "orders/vexaorder.h"
@@ -79,12 +80,16 @@ QString mailSenderName(const QString &accountName)
 
 ComposedMail composeSupplierMail(VexaOrder &order, const QString &uploadId)
 {
+    // Every header value comes from settings or the order file, which
+    // arrive from outside: none may carry a line break into the header.
     ComposedMail mail;
-    mail.to = setting("ordersemail");
+    mail.to = MailSender::headerText(setting("ordersemail"));
     if (mail.to.isEmpty())
         return mail;
-    mail.subject = QStringLiteral("Lattica Order from: %1 Ref: %2").arg(accountName(order), order.manOrderID());
-    mail.from = QStringLiteral("%1 <%2>").arg(mailSenderName(accountName(order)), confirmationAddress());
+    mail.subject = MailSender::headerText(
+        QStringLiteral("Lattica Order from: %1 Ref: %2").arg(accountName(order), order.manOrderID()));
+    mail.from = MailSender::headerText(
+        QStringLiteral("%1 <%2>").arg(mailSenderName(accountName(order)), confirmationAddress()));
     mail.html = mailBody(order, uploadId);
     if (!uploadId.isEmpty() && flag("attachXml_b", true))
         mail.attachments << QStringLiteral("%1;Shutter_%2.xml")
@@ -97,12 +102,13 @@ ComposedMail composeSupplierMail(VexaOrder &order, const QString &uploadId)
 ComposedMail composeConfirmationMail(VexaOrder &order, const QString &uploadId)
 {
     ComposedMail mail;
-    mail.to = confirmationAddress();
-    mail.subject = QStringLiteral("Your Lattica order has been sent to Heldon: ") + order.manOrderID();
+    mail.to = MailSender::headerText(confirmationAddress());
+    mail.subject =
+        MailSender::headerText(QStringLiteral("Your Lattica order has been sent to Heldon: ") + order.manOrderID());
     mail.from = QString::fromLatin1(kAppMailSender);
     mail.html = mailBody(order, uploadId);
     const QString file = orderFile(order);
     if (flag("attachLta_b") && !file.isEmpty())
-        mail.attachments << QStringLiteral("%1;%2.lta").arg(file, order.orderID());
+        mail.attachments << QStringLiteral("%1;%2.lta").arg(file, MailSender::headerText(order.orderID()));
     return mail;
 }

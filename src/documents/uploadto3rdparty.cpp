@@ -1,6 +1,7 @@
 #include "uploadto3rdparty.h"
 
 #include "cloud/filetransfer.h"
+#include "documents/ftpput.h"
 #include "orders/fileutils.h"
 
 #include <QDebug>
@@ -30,6 +31,15 @@ QString UploadTo3rdParty::uploadData(const QString &remotePath)
         return QStringLiteral("UploadTo3rdParty: No valid ediScheme");
 
     const QUrl url = ediAddress(m_supplier, m_supplier.ediScheme, remotePath);
+    QString error;
+    if (method == FileTransfer::Put) {
+        // FTP lets the file appear under its name only once it is whole.
+        FtpPut ftp;
+        error = ftp.put(url, m_filePath);
+        qDebug() << "uploadData error=" << error;
+        return error;
+    }
+    // The HTTPS drop stores a file only from a request it received whole.
     FileTransfer transfer;
     QEventLoop loop;
     connect(&transfer, &FileTransfer::finished, &loop, &QEventLoop::quit);
@@ -37,7 +47,7 @@ QString UploadTo3rdParty::uploadData(const QString &remotePath)
     qDebug() << "appendUpload" << m_filePath;
     loop.exec();
 
-    QString error = transfer.error(); // already without the password
+    error = transfer.error(); // already without the password
     qDebug() << "uploadData error=" << error;
     const int at = error.indexOf(QLatin1String("xml: "));
     if (error.contains(QLatin1String("xml")) && at >= 0)

@@ -24,7 +24,9 @@ public:
     QString filePath() const { return m_filePath; }
 
     // Sends the file path to remotePath on the supplier's drop: "" or the
-    // error (never holding the password).
+    // error (never holding the password). Over FTP the file is written under
+    // a temporary name and renamed, so the drop never shows part of it; a
+    // second delivery to the same path replaces what a broken one left.
     QString uploadData(const QString &remotePath);
 
     static bool jsonFromFile(const QString &path, QJsonObject *out);

@@ -83,11 +83,25 @@ QString UploadToLTA::upload(const QString &orderPath, const QString &accountCode
     const QString error = orderToXml(orderPath);
     if (!error.isEmpty())
         return error;
+    return deliver(accountCode, newTransferName(accountCode));
+}
+
+QString UploadToLTA::newTransferName(const QString &accountCode)
+{
+    return QStringLiteral("%1_%2").arg(accountCode).arg(QDateTime::currentMSecsSinceEpoch());
+}
+
+QString UploadToLTA::deliver(const QString &accountCode, const QString &transferName)
+{
     // the code becomes part of the remote path
     if (!isAccountNumber(accountCode))
         return QStringLiteral("Invalid acount number: ") + accountCode;
-    const QString transferName =
-        QStringLiteral("%1_%2").arg(accountCode).arg(QDateTime::currentMSecsSinceEpoch());
+    const QString stamp = transferName.mid(accountCode.size() + 1);
+    bool digits = !stamp.isEmpty();
+    for (const QChar c : stamp)
+        digits = digits && c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    if (!transferName.startsWith(accountCode + QLatin1Char('_')) || !digits)
+        return QStringLiteral("Invalid transfer name: ") + transferName;
     const QString folder = AppContext::setting(QStringLiteral("ftpFolder"), QStringLiteral("Orders")).toString();
     const QString result = uploadData(QStringLiteral("/%1/Shutter_%2.xml").arg(folder, transferName));
     if (result.isEmpty())

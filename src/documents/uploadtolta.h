@@ -19,6 +19,12 @@ public:
     // Exports, delivers as "/<ftpFolder>/Shutter_<account>_<ms>.xml" and on
     // success stores "<account>_<ms>" in the user setting "ltaUpload".
     QString upload(const QString &orderPath, const QString &accountCode) override;
+    // The transfer name a new upload for the account gets: "<account>_<ms>".
+    static QString newTransferName(const QString &accountCode);
+    // Delivers the file exported last (orderToXml) under the transfer name
+    // as "/<ftpFolder>/Shutter_<name>.xml" and on success stores the name in
+    // "ltaUpload". "" or the transfer's error.
+    QString deliver(const QString &accountCode, const QString &transferName);
 
     // Writes the XML file (filePath() afterwards); "" or the error. A
     // failure leaves any earlier file of the same order untouched. With

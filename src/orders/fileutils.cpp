@@ -12,20 +12,37 @@
 #include <sys/types.h>
 #include <utime.h>
 
-bool isSafeOrderId(const QString &orderID)
+QString orderIdProblem(const QString &orderID)
 {
-    if (orderID.trimmed().isEmpty() || orderID == QLatin1String(".") || orderID == QLatin1String(".."))
-        return false;
+    if (orderID.trimmed().isEmpty())
+        return QStringLiteral("it is empty");
+    if (orderID == QLatin1String(".") || orderID == QLatin1String(".."))
+        return QStringLiteral("it names a folder");
     for (const QChar c : orderID) {
-        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.category() == QChar::Other_Control)
-            return false;
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\'))
+            return QStringLiteral("it holds a path separator");
+        if (c.category() == QChar::Other_Control)
+            return QStringLiteral("it holds a control character");
         // nor characters no XML text can carry (the portal export sends the ID)
         if (c.unicode() == 0xFFFE || c.unicode() == 0xFFFF)
-            return false;
+            return QStringLiteral("it holds a character XML cannot carry");
     }
+    // Files beginning with a dot are hidden from every list, and ".xml"
+    // files in the send queue are portal exports, not orders.
+    if (orderID.startsWith(QLatin1Char('.')))
+        return QStringLiteral("it begins with \".\"");
+    if (orderID.endsWith(QLatin1String(".xml"), Qt::CaseInsensitive))
+        return QStringLiteral("it ends in \".xml\"");
     // The ID names a file: one that does not come back from the file system
     // as written (a lone surrogate) would share its file with another ID.
-    return QFile::decodeName(QFile::encodeName(orderID)) == orderID;
+    if (QFile::decodeName(QFile::encodeName(orderID)) != orderID)
+        return QStringLiteral("it cannot name a file");
+    return QString();
+}
+
+bool isSafeOrderId(const QString &orderID)
+{
+    return orderIdProblem(orderID).isEmpty();
 }
 
 bool isSaveLeftover(const QString &fileName, const QJsonObject &content)

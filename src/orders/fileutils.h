@@ -39,9 +39,12 @@ constexpr qint64 kMaxOrderFileSize = 24 * 1024 * 1024;
 QJsonDocument parseJsonDocument(const QByteArray &bytes);
 
 // An order ID names a file inside a state folder: it must not be empty, hold
-// a path separator or control character, or be "." / "..". IDs arrive in
-// files from outside, so every path built from one is checked.
+// a path separator or control character, or be "." / "..", and every list
+// and queue must see it: no leading "." (a hidden file) and no ".xml" end.
+// IDs arrive in files from outside, so every path built from one is checked.
 bool isSafeOrderId(const QString &orderID);
+// Why an order ID is refused ("it begins with \".\"", ...); "" when it is not.
+QString orderIdProblem(const QString &orderID);
 // Orders folder + the state's sub-folder + orderID; empty (with a critical
 // log line) for an unsafe ID.
 QString orderFilePath(int state, const QString &orderID);

@@ -1,6 +1,7 @@
 // The order file: writing and reading the JSON object, the folder moves that
 // change an order's state, importing and transferring, and order identities.
 
+#include "cloud/postingjournal.h"
 #include "app/appcontext.h"
 #include "app/appsettings.h"
 #include "cloud/downloadbudget.h"
@@ -585,6 +586,9 @@ bool VexaOrder::saveOrder(int completedState)
             }
         }
         set_orderState(ForPosting);
+        // Queued by the user (Send, Resend): a new posting, which mails
+        // whatever an earlier one of this order did.
+        clearPostingJournal(orderID());
     }
 
     if (!writeOrderFile(target))
@@ -710,7 +714,9 @@ void VexaOrder::incomingOrderFile(QString path)
         return;
     }
     if (!isSafeOrderId(id)) {
-        qCritical() << "Refused import: unsafe order ID (it would name a file outside its folder):" << id << path;
+        // refused before anything is copied: no list or queue could handle it
+        qCritical().noquote() << QStringLiteral("Refused import of %1: the order ID \"%2\" cannot be used (%3)")
+                                     .arg(path, id, orderIdProblem(id));
         return;
     }
     const QJsonValue addrValue = fileJsonValue(path, QStringLiteral("custAddr"));

@@ -1,5 +1,5 @@
 // The settings stores: the true/false/missing-key conversion every reader
-// relies on, list storage, and the data-folder set-up built on them (the
+// relies on, list storage, stale lock files, and the data-folder set-up built on them (the
 // folder tree, "datapath", tmp and the appointment-type default of a first
 // start are checked by smoke.sh on the real program).
 #include "app/appcontext.h"
@@ -8,6 +8,12 @@
 
 #include <QJSEngine>
 #include <QtTest>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <utime.h>
 
 class TestAppSettings : public QObject
 {
@@ -121,6 +127,80 @@ private slots:
         QVERIFY(QDir(dir->path() + "/VexaCfg").removeRecursively());
         AppContext::setupDataFolders();
         QCOMPARE(stamps(), (QStringList{"", "", "stamp-V3VexaData"}));
+    }
+
+    // A data folder given to the set-up is the one used, not the configured one.
+    void setupGivenFolder()
+    {
+        QScopedPointer<QTemporaryDir> configured(TestEnv::freshDataFolder());
+        QTemporaryDir other;
+        AppContext::setupDataFolders(other.path());
+        QCOMPARE(AppContext::dataFolder, other.path());
+        QVERIFY(QFileInfo::exists(other.path() + "/Orders/post"));
+        QVERIFY(AppContext::sharedSettings()->fileName().startsWith(other.path() + "/st/"));
+        QVERIFY(QFileInfo::exists(other.path() + "/st"));
+    }
+
+    // The lock file of a settings file: one left by a process that died is
+    // removed as the store opens (a save would otherwise wait half a minute
+    // for it); one of a live process stays.
+    void staleLock_data()
+    {
+        QTest::addColumn<QString>("lock");
+        QTest::addColumn<bool>("removed");
+        QTest::newRow("empty, left long ago") << "empty old" << true;
+        QTest::newRow("empty, left a moment ago") << "empty new" << true;
+        QTest::newRow("names a process that has ended") << "dead" << true;
+        QTest::newRow("held by a live process") << "live" << false;
+        QTest::newRow("empty, its maker about to name itself") << "empty held" << false;
+    }
+
+    void staleLock()
+    {
+        QFETCH(QString, lock);
+        QFETCH(bool, removed);
+        QTemporaryDir dir;
+        const QString file = dir.filePath("Lta.conf"), lockPath = file + ".lock";
+        QLockFile live(lockPath);
+        int held = -1;
+        if (lock.startsWith("empty")) {
+            QVERIFY(TestEnv::writeFile(lockPath, QByteArray()));
+            if (lock == "empty old") {
+                struct utimbuf times;
+                times.actime = times.modtime = time(nullptr) - 60;
+                QVERIFY(utime(QFile::encodeName(lockPath).constData(), &times) == 0);
+            }
+            if (lock == "empty held") {
+                held = ::open(QFile::encodeName(lockPath).constData(), O_RDWR);
+                QVERIFY(held >= 0 && ::flock(held, LOCK_EX | LOCK_NB) == 0);
+            }
+        } else if (lock == "live") {
+            QVERIFY(live.tryLock(0));
+        } else {
+            // a child takes the lock and dies holding it
+            const pid_t child = fork();
+            if (child == 0) {
+                QLockFile mine(lockPath);
+                _exit(mine.tryLock(0) ? 0 : 1);
+            }
+            int status = 0;
+            QCOMPARE(waitpid(child, &status, 0), child);
+            QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+            QVERIFY(QFileInfo(lockPath).size() > 0);
+        }
+
+        {
+            appSettings settings(file, QSettings::IniFormat);
+            QCOMPARE(!QFileInfo::exists(lockPath), removed);
+            if (removed) {
+                settings.setValue("k", "v");
+                settings.sync();
+                QCOMPARE(settings.status(), QSettings::NoError);
+                QCOMPARE(QSettings(file, QSettings::IniFormat).value("k").toString(), QString("v"));
+            }
+        }
+        if (held >= 0)
+            ::close(held);
     }
 };
 

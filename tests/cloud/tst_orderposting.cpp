@@ -2,6 +2,7 @@
 // (npm s3rver) and the mail API stand-in, both on 127.0.0.1, with faults
 // injected on either side: no order may be lost, and none mailed twice.
 #include "cloud/cloudcomms.h"
+#include "cloud/postingjournal.h"
 #include "cloudfixture.h"
 #include "orders/vexaorder.h"
 #include "suppliertestservers.h"
@@ -15,9 +16,9 @@ using CloudFixture::mailField;
 namespace {
 const QString kAccount = "acc@example.com", kDesk = "orders@supplier.test", kConf = "office@business.test";
 
-QByteArray orderJson(const QString &id, const QString &xto = QString())
+QByteArray orderJson(const QString &id, const QString &xto = QString(), const QString &ref = QString())
 {
-    QJsonObject o{{"orderID", id}, {"manOrderID", "R-" + id}, {"custAddr", "1 High Street"},
+    QJsonObject o{{"orderID", id}, {"manOrderID", ref.isEmpty() ? "R-" + id : ref}, {"custAddr", "1 High Street"},
                   {"date", "2026-12-01T10:00:00.000"}, {"props", QJsonObject{{"AccountName", "Acme Shutters"}}},
                   {"items", QJsonArray{QJsonObject{{"room", "Lounge"}, {"width", 600}, {"drop", 1200},
                                                    {"item_price", "100.00"}, {"extras_price", "0.00"}}}}};
@@ -30,7 +31,7 @@ QByteArray orderJson(const QString &id, const QString &xto = QString())
 QStringList filesIn(const QString &sub)
 {
     QStringList out;
-    for (const QString &name : QDir(AppContext::ordersFolder + sub).entryList(QDir::Files, QDir::Name))
+    for (const QString &name : QDir(AppContext::ordersFolder + sub).entryList(QDir::Files | QDir::Hidden, QDir::Name))
         out << sub + "/" + name;
     return out;
 }
@@ -55,7 +56,7 @@ class TestOrderPosting : public QObject
     {
         m_data.reset(CloudFixture::freshDevice(m_s3, &m_mail, "api:key-test"));
         CloudFixture::setUser({{"regem_s", kAccount}, {"userID_s", userId}, {"ordersemail", kDesk}, {"emailconf_s", kConf},
-                               {"saveins3_b", true}, {"attachXml_b", false}});
+                               {"saveins3_b", true}, {"attachXml_b", false}, {"mailEventLag_i", 0}});
         CloudFixture::setValues(AppContext::sharedSettings(), {{"staff/1", "Admin:Administrator::"}, {"staff/2", "JO:Jo Other::"}});
         TestEnv::writeFile(AppContext::cfgFolder + "/edi.cfg", "[General]\nediEnabled=false\n");
     }
@@ -93,6 +94,41 @@ class TestOrderPosting : public QObject
         return out;
     }
     static QString cli() { return QStringLiteral(LTA_BINARY_DIR) + "/src/lattica-cli"; }
+    // Starts `orders post` and kills it once the catcher has the supplier's
+    // mail of A1 (whose answer the catcher holds back).
+    void killWhileSupplierMailInFlight()
+    {
+        QVERIFY(m_mail.control({{"delay", QJsonObject{{kDesk, 30}}}}));
+        QProcess child;
+        child.start(cli(), {"orders", "post", "--data", AppContext::dataFolder});
+        QVERIFY(child.waitForStarted());
+        QStringList seen;
+        for (int i = 0; i < 300 && seen.isEmpty(); ++i) {
+            QTest::qWait(100);
+            seen += mails();
+        }
+        QCOMPARE(seen, QStringList{kDesk + ": Lattica Order from: Acme Shutters Ref: R-A1"});
+        ::kill(child.processId(), SIGKILL);
+        QVERIFY(child.waitForFinished(10000));
+        QCOMPARE(orderFiles(), QStringList{"post/A1"});
+    }
+    // A run of `orders post`: its exit code and output.
+    QPair<int, QString> cliPost()
+    {
+        QProcess child;
+        child.start(cli(), {"orders", "post", "--data", AppContext::dataFolder});
+        if (!child.waitForFinished(60000))
+            return {-1, QString()};
+        return {child.exitCode(), QString::fromUtf8(child.readAllStandardOutput())};
+    }
+    // The event-log requests the catcher got since the last take.
+    int eventQueries(const QList<QJsonObject> &records)
+    {
+        int n = 0;
+        for (const QJsonObject &r : records)
+            n += r.value("path").toString().startsWith("/v3/mg.example/events?");
+        return n;
+    }
 
 private slots:
     void initTestCase()
@@ -159,8 +195,11 @@ private slots:
         QTest::addColumn<QStringList>("files");
         QTest::addColumn<bool>("emptied");
         const QString failed = "Failed to move order to posted:A1";
-        QTest::newRow("supplier mail refused") << "refuse" << 1 << QStringList{"Bad Request"}
-                                               << "A1:1" << QStringList{"post/A1", "post/B1"} << false;
+        // the service refuses the mail itself: the next order is still tried
+        QTest::newRow("supplier mail refused") << "refuse" << 1 << QStringList{"Bad Request", "Bad Request"}
+                                               << "A1:1 B1:1" << QStringList{"post/A1", "post/B1"} << false;
+        QTest::newRow("mail service down") << "down" << 1 << QStringList{"Service Unavailable"}
+                                           << "A1:1" << QStringList{"post/A1", "post/B1"} << false;
         QTest::newRow("mail server stops before the second order") << "stop" << 1 << QStringList{"", "Connection refused"}
                                                << "A1:1" << QStringList{"post/B1", "posted/A1"} << false;
         QTest::newRow("confirmation fails") << "confirmation" << 1 << QStringList{"Service Unavailable", "Service Unavailable", ""}
@@ -171,8 +210,14 @@ private slots:
                                                << "A1:1 B1:1" << QStringList{"posted/A1", "posted/B1"} << true;
         QTest::newRow("posted/ unwritable, run twice") << "unwritable" << 2 << QStringList{failed, failed}
                                                        << "A1:1" << QStringList{"post/A1", "post/B1"} << false;
-        QTest::newRow("junk file in post/") << "junk" << 1 << QStringList{"Failed to load order 0junk"}
-                                            << "" << QStringList{"post/0junk", "post/A1", "post/B1"} << false;
+        QTest::newRow("junk file in post/") << "junk" << 1 << QStringList{"Failed to load order 0junk", "", ""}
+                                            << "A1:1 B1:1" << QStringList{"post/0junk", "posted/A1", "posted/B1"} << false;
+        QTest::newRow("order named .xml") << "named xml" << 1 << QStringList{"(it ends in \".xml\"); it was left in post/.", "", ""}
+                                          << "A1:1 B1:1" << QStringList{"post/0X.xml", "posted/A1", "posted/B1"} << false;
+        QTest::newRow("hidden order") << "hidden" << 1 << QStringList{"(it begins with \".\"); it was left in post/.", "", ""}
+                                      << "A1:1 B1:1" << QStringList{"post/.H1", "posted/A1", "posted/B1"} << false;
+        QTest::newRow("transfer without recipient") << "no xto" << 1 << QStringList{"Failed to find who order X0 is for", "", ""}
+                                                    << "A1:1 B1:1" << QStringList{"posted/A1", "posted/B1", "xfer/X0"} << false;
         QTest::newRow("xml leftover in post/") << "xml" << 1 << QStringList{"", "", ""}
                                                << "A1:1 B1:1" << QStringList{"posted/A1", "posted/B1"} << true;
         QTest::newRow("transfer cannot be stored") << "xfer" << 1 << QStringList{"Service Unavailable"}
@@ -202,6 +247,14 @@ private slots:
         CloudComms comms(nullptr);
         if (fault == "refuse")
             QVERIFY(m_mail.control({{"fail", QJsonObject{{kDesk, QJsonArray{400, "{\"message\": \"'to' parameter is not a valid address\"}"}}}}}));
+        if (fault == "down")
+            QVERIFY(m_mail.control({{"fail", QJsonObject{{kDesk, QJsonArray{503, "busy"}}}}}));
+        if (fault == "named xml")
+            QVERIFY(TestEnv::writeFile(AppContext::ordersFolder + "post/0X.xml", orderJson("0X.xml")));
+        if (fault == "hidden")
+            QVERIFY(TestEnv::writeFile(AppContext::ordersFolder + "post/.H1", orderJson(".H1")));
+        if (fault == "no xto")
+            queue("xfer", "X0");
         if (fault == "stop")
             QVERIFY(m_mail.control({{"exitAfter", 2}}));
         if (fault == "confirmation")
@@ -248,6 +301,8 @@ private slots:
         bool done = false;
         for (int run = 0; run < runs; ++run)
             texts += post(comms, &done);
+        for (const QString &id : postingJournalIds()) // entries only for what is still queued
+            QVERIFY2(files.contains("post/" + id), qPrintable(id));
         QCOMPARE(texts.size(), results.size());
         for (int i = 0; i < results.size(); ++i)
             QVERIFY2(texts.at(i).contains(results.at(i)) && (!results.at(i).isEmpty() || texts.at(i).isEmpty()),
@@ -262,12 +317,26 @@ private slots:
         QCOMPARE(orderFiles(), files);
         if (fault == "xml")
             QVERIFY(QFileInfo::exists(AppContext::ordersFolder + "b/0old.xml-b"));
+        // what stays queued is reported by the command-line tool's exit code
+        if (!emptied && fault != "cancel" && fault != "offline") {
+            const QPair<int, QString> rerun = cliPost();
+            QVERIFY2(rerun.first != 0, qPrintable(rerun.second));
+        }
     }
 
-    // The portal took the order but the supplier's mail was refused: the
-    // retry mails the same upload and does not upload it again.
+    // The portal took the order but the supplier's mail failed (the service
+    // busy, or this mail refused): the retry mails the same upload and does
+    // not upload it again.
+    void portalUploadKeptForRetry_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::newRow("service busy") << 503;
+        QTest::newRow("mail refused") << 400;
+    }
+
     void portalUploadKeptForRetry()
     {
+        QFETCH(int, status);
         CloudFixture::writeEdi("ftp", "portal", "drop-pass", {{"ediEnabled", true}});
         CloudFixture::setUser({{"ediFtpPort_i", m_ftp.port()}, {"attachXml_b", true}});
         AppContext::sharedSettings()->setValue("busNames/C123456", "Acme Shutters");
@@ -275,12 +344,14 @@ private slots:
         m_ftp.take();
         CloudComms comms(nullptr);
 
-        QVERIFY(m_mail.control({{"fail", QJsonObject{{kDesk, QJsonArray{503, "busy"}}}}}));
+        QVERIFY(m_mail.control({{"fail", QJsonObject{{kDesk, QJsonArray{status, "no"}}}}}));
         QCOMPARE(post(comms).size(), 1);
         const QList<QJsonObject> uploads = m_ftp.take();
         QCOMPARE(uploads.size(), 1);
-        const QString remote = uploads.first().value("path").toString();
-        QVERIFY2(remote.startsWith("/Orders/Shutter_C123456_"), qPrintable(remote));
+        QString remote = uploads.first().value("path").toString();
+        QVERIFY2(remote.startsWith("/Orders/Shutter_C123456_") && remote.endsWith(".xml.part"), qPrintable(remote));
+        remote.chop(5); // renamed once whole
+        QVERIFY(QFileInfo::exists(m_ftp.root() + remote));
         QCOMPARE(filesIn("post"), QStringList{"post/A1"});
 
         QVERIFY(m_mail.control({}));
@@ -316,13 +387,163 @@ private slots:
         QVERIFY(child.waitForFinished(10000));
         QCOMPARE(orderFiles(), QStringList{"post/A1"});
 
+        // the service took the held confirmation: its log says so, and
+        // neither mail goes again
         QVERIFY(m_mail.control({}));
         child.start(cli(), {"orders", "post", "--data", AppContext::dataFolder});
         QVERIFY(child.waitForFinished(60000));
         QCOMPARE(child.exitCode(), 0);
         QCOMPARE(child.readAllStandardOutput(), QByteArray("\n\n")); // the order, then the empty queue
+        const QList<QJsonObject> after = m_mail.take();
+        QCOMPARE(eventQueries(after), 1);
+        QCOMPARE(after.size(), 1);
+        QCOMPARE(m_deskMails.value("A1"), 1);
+        QCOMPARE(orderFiles(), QStringList{"posted/A1"});
+        QVERIFY(postingJournalIds().isEmpty());
+    }
+
+    // Killed while the supplier's mail is on its way (taken by the service,
+    // not yet answered). The next run asks the service's event log: a log
+    // that answers says it went, and it is not sent again; a log that cannot
+    // be reached stops the chain with a message and leaves the order queued
+    // until the log can tell.
+    void killedWhileMailInFlight_data()
+    {
+        QTest::addColumn<bool>("logReachable");
+        QTest::newRow("log answers") << true;
+        QTest::newRow("log unreachable") << false;
+    }
+
+    void killedWhileMailInFlight()
+    {
+        QFETCH(bool, logReachable);
+        queue("post", "A1");
+        killWhileSupplierMailInFlight();
+        if (!logReachable) {
+            QVERIFY(m_mail.control({{"events", QJsonArray{503, "busy"}}}));
+            const QPair<int, QString> run = cliPost();
+            QCOMPARE(run.first, 1);
+            QVERIFY2(run.second.startsWith("Could not confirm whether order A1 (ref R-A1) was sent to " + kDesk
+                                           + "; check with " + kDesk + " before sending again."),
+                     qPrintable(run.second));
+            QCOMPARE(mails(), QStringList());
+            QCOMPARE(orderFiles(), QStringList{"post/A1"});
+        }
+        QVERIFY(m_mail.control({}));
+        const QPair<int, QString> run = cliPost();
+        QCOMPARE(run.first, 0);
         QCOMPARE(mails(), QStringList{kConf + ": Your Lattica order has been sent to Heldon: R-A1"});
         QCOMPARE(m_deskMails.value("A1"), 1);
+        QCOMPARE(orderFiles(), QStringList{"posted/A1"});
+        QVERIFY(postingJournalIds().isEmpty());
+    }
+
+    // A mail whose request never reached the service (nothing in its log)
+    // is sent when the order is posted again.
+    void intentNeverSent()
+    {
+        queue("post", "A1");
+        PostingJournalEntry entry = newPostingJournal("A1", postingFileDigest(AppContext::ordersFolder + "post/A1"));
+        entry.uploadStep = PostingJournalEntry::Done;
+        entry.supplier = {PostingJournalEntry::Started, QDateTime::currentSecsSinceEpoch(), kDesk,
+                          "Lattica Order from: Acme Shutters Ref: R-A1"};
+        QVERIFY(storePostingJournal(entry));
+        CloudComms comms(nullptr);
+        QCOMPARE(post(comms), QStringList({"", ""}));
+        const QList<QJsonObject> records = m_mail.take();
+        QCOMPARE(eventQueries(records), 1);
+        QStringList sent;
+        for (const QJsonObject &r : records)
+            if (r.value("method").toString() == "POST")
+                sent << mailField(r, "to");
+        QCOMPARE(sent, QStringList({kDesk, kConf}));
+        QCOMPARE(orderFiles(), QStringList{"posted/A1"});
+    }
+
+    // A re-send always mails: the posted file moved back by hand (even with
+    // an entry of its posting left behind), or queued again on screen.
+    void resend_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("moved back by hand, entry left") << "by hand";
+        QTest::newRow("Resend of the sent list") << "resend";
+    }
+
+    void resend()
+    {
+        QFETCH(QString, how);
+        queue("post", "A1");
+        CloudComms comms(nullptr);
+        QCOMPARE(post(comms), QStringList({"", ""}));
+        const QString posted = AppContext::ordersFolder + "posted/A1";
+        if (how == "by hand") {
+            // as a run that died between filing and clearing leaves it
+            PostingJournalEntry entry = newPostingJournal("A1", postingBytesDigest(orderJson("A1")));
+            entry.uploadStep = PostingJournalEntry::Done;
+            entry.supplier.step = entry.confirmation.step = PostingJournalEntry::Done;
+            entry.filedDigest = postingFileDigest(posted);
+            QVERIFY(storePostingJournal(entry));
+            QVERIFY(QFile::rename(posted, AppContext::ordersFolder + "post/A1"));
+        } else {
+            VexaOrder order;
+            order.autoSave = false;
+            QVERIFY(order.loadOrder("A1", VexaOrder::Posted, false));
+            PostingJournalEntry entry = newPostingJournal("A1", postingFileDigest(posted));
+            entry.supplier.step = PostingJournalEntry::Done;
+            QVERIFY(storePostingJournal(entry));
+            QVERIFY(order.saveOrder(2));
+            QVERIFY(postingJournalIds().isEmpty());
+        }
+        QCOMPARE(post(comms), QStringList({"", ""}));
+        mails();
+        QCOMPARE(m_deskMails.value("A1"), 2);
+        QCOMPARE(orderFiles(), QStringList{"posted/A1"});
+        QVERIFY(postingJournalIds().isEmpty());
+    }
+
+    // Control characters of an order's reference never reach a header, and
+    // the order's mail goes.
+    void headerInjection()
+    {
+        QVERIFY(TestEnv::writeFile(AppContext::ordersFolder + "post/A1", orderJson("A1", QString(), "R-A1\r\nBcc: evil@example.com\u0085")));
+        queue("post", "B1");
+        CloudComms comms(nullptr);
+        QCOMPARE(post(comms), QStringList({"", "", ""}));
+        const QList<QJsonObject> sent = m_mail.take();
+        QCOMPARE(sent.size(), 4);
+        QCOMPARE(mailField(sent.first(), "subject"), QString("Lattica Order from: Acme Shutters Ref: R-A1 Bcc: evil@example.com"));
+        for (const QJsonObject &m : sent) {
+            QCOMPARE(m.value("defects").toInt(), 0);
+            for (const QJsonValue &part : m.value("parts").toArray())
+                QVERIFY(part.toObject().value("name").toString() != "bcc");
+        }
+    }
+
+    // An upload broken off by a crash left part of the file under the
+    // temporary name: the next run uses the journaled name again, so the drop
+    // ends with the whole file under its name and nothing else.
+    void brokenUploadReplaced()
+    {
+        CloudFixture::writeEdi("ftp", "portal", "drop-pass", {{"ediEnabled", true}});
+        CloudFixture::setUser({{"ediFtpPort_i", m_ftp.port()}, {"attachXml_b", true}});
+        AppContext::sharedSettings()->setValue("busNames/C123456", "Acme Shutters");
+        const QString drop = m_ftp.root() + "/Orders/";
+        for (const QString &name : QDir(drop).entryList(QDir::Files))
+            QVERIFY(QFile::remove(drop + name));
+        queue("post", "A1");
+        PostingJournalEntry entry = newPostingJournal("A1", postingFileDigest(AppContext::ordersFolder + "post/A1"));
+        entry.upload = "C123456_1700000000000";
+        entry.uploadStep = PostingJournalEntry::Started;
+        QVERIFY(storePostingJournal(entry));
+        QVERIFY(TestEnv::writeFile(drop + "Shutter_C123456_1700000000000.xml.part", "<?xml version=\"1.0\"?>\n<Ord"));
+        m_ftp.take();
+        CloudComms comms(nullptr);
+        QCOMPARE(post(comms), QStringList({"", ""}));
+        QCOMPARE(QDir(drop).entryList(QDir::Files), QStringList{"Shutter_C123456_1700000000000.xml"});
+        QCOMPARE(TestEnv::readFile(drop + "Shutter_C123456_1700000000000.xml"),
+                 TestEnv::readFile(AppContext::dataFolder + "/tmp/ShutterA1.xml"));
+        const QList<QJsonObject> sent = m_mail.take();
+        QVERIFY(mailField(sent.first(), "html").contains("<p>Upload ID: Shutter_C123456_1700000000000.xml"));
         QCOMPARE(orderFiles(), QStringList{"posted/A1"});
     }
 
@@ -339,6 +560,8 @@ private slots:
         // an older version, an unsafe name, a short object, an ID JO already has
         put(kAccount + "/xfer/2/T3", orderJson("T3"));
         put(kAccount + "/xfer/jo/evil\\..\\..\\x", orderJson("evil"));
+        put(kAccount + "/xfer/jo/.T6", orderJson(".T6")); // no list would show these
+        put(kAccount + "/xfer/jo/T7.xml", orderJson("T7.xml"));
         put(kAccount + "/xfer/jo/T4", orderJson("T4").left(49));
         put(kAccount + "/xfer/jo/T5", orderJson("T5"));
 
@@ -351,8 +574,11 @@ private slots:
         QCOMPARE(TestEnv::readFile(AppContext::ordersFolder + "in/T1"), orderJson("T1", "2"));
         QCOMPARE(object(kAccount + "/a/T5-i"), orderJson("T5"));
         // listings never hand out the unsafe name; the object itself stays put
-        QCOMPARE(m_store.conn->getCloudDirContents("lattica", kAccount + "/xfer/jo/"), QStringList({kAccount + "/xfer/jo/T4"}));
+        QCOMPARE(m_store.conn->getCloudDirContents("lattica", kAccount + "/xfer/jo/"),
+                 QStringList({kAccount + "/xfer/jo/.T6", kAccount + "/xfer/jo/T4", kAccount + "/xfer/jo/T7.xml"}));
         QCOMPARE(object(kAccount + "/xfer/jo/evil\\..\\..\\x"), orderJson("evil"));
+        QCOMPARE(object(kAccount + "/xfer/jo/.T6"), orderJson(".T6")); // refused before anything was deleted
+        QCOMPARE(object(kAccount + "/xfer/jo/T7.xml"), orderJson("T7.xml"));
         QVERIFY(!QFileInfo::exists(AppContext::ordersFolder + "x"));
     }
 

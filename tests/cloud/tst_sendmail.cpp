@@ -3,6 +3,8 @@
 #include "cloud/mailsender.h"
 #include "cloudfixture.h"
 
+#include <QUrlQuery>
+
 
 static const QByteArray kCredential = "api:key-3ax6xnjp29jd6fds4gc373sgvjxteol0";
 
@@ -80,15 +82,17 @@ private slots:
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("message");
-        QTest::newRow("not queued") << "/v3/mg.example/notqueued" << "'to' parameter is not a valid address";
-        QTest::newRow("not authorised") << "/v3/mg.example/unauthorised" << "";
-        QTest::newRow("nothing listening") << "" << "";
+        QTest::addColumn<int>("status");
+        QTest::newRow("not queued") << "/v3/mg.example/notqueued" << "'to' parameter is not a valid address" << 200;
+        QTest::newRow("not authorised") << "/v3/mg.example/unauthorised" << "" << 401;
+        QTest::newRow("nothing listening") << "" << "" << 0;
     }
 
     void failures()
     {
         QFETCH(QString, path);
         QFETCH(QString, message);
+        QFETCH(int, status);
         // nothing listens on port 1
         AppContext::userSettings()->setValue("ltaurl", (path.isEmpty() ? QUrl("http://127.0.0.1:1/v3/x/messages") : m_server.url(path)).toString());
         MailSender sender(kCredential);
@@ -96,11 +100,112 @@ private slots:
         QVERIFY(!sender.sendMail("bad address", QString(), QString(), "s", "b"));
         QVERIFY(!sender.lastMessage().isEmpty() && sender.lastMessage().contains(message));
         QCOMPARE(results.count() == 1 ? results.first().first().toString() : "<no single result>", sender.lastMessage());
+        // each of these is known not to have been taken
+        QCOMPARE(sender.outcome(), MailSender::Refused);
+        QCOMPARE(sender.status(), status);
 
         // without the setting the real service is used
         AppContext::userSettings()->remove("ltaurl");
         QCOMPARE(MailSender::endpoint().scheme(), QString("https"));
         QVERIFY(MailSender::endpoint().path().startsWith("/v3/") && MailSender::endpoint().path().endsWith("/messages"));
+    }
+
+    // Header values keep no control character, whatever they were given.
+    void headerText_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("plain") << "Order A12 – Café Row" << "Order A12 – Café Row";
+        QTest::newRow("CR LF and a header") << "R-1\r\nBcc: evil@example.com" << "R-1 Bcc: evil@example.com";
+        QTest::newRow("lone LF, tab, NUL") << "a\nb\tc" + QString(QChar(0)) + "d" << "a b c d";
+        QTest::newRow("C1 NEL and DEL") << QString("x") + QChar(0x85) + "y" + QChar(0x7f) << "x y";
+        QTest::newRow("Unicode line separators") << QString("p") + QChar(0x2028) + "q" + QChar(0x2029) << "p q";
+        QTest::newRow("blank around a break") << "a \r\n b" << "a  b";
+        QTest::newRow("only breaks") << "\r\n\r\n" << "";
+        QTest::newRow("its own blanks stay") << " New account: " << " New account: ";
+        QTest::newRow("breaks at the ends go") << "\nRef\r\n" << "Ref";
+    }
+
+    void headerText()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, expected);
+        QCOMPARE(MailSender::headerText(value), expected);
+    }
+
+    // Every header field of the request goes without its control characters.
+    void headersCleanedOnTheWire()
+    {
+        MailSender sender(kCredential);
+        QVERIFY(sender.sendMail("to@x.example\r\nBcc: a@evil.example", "reply@x.example\n", "Me\r <me@x.example>",
+                                "Ref\r\nX-Evil: 1", "body\r\nkept", {}, "cc@x.example\u0085"));
+        QStringList parts;
+        take(&parts);
+        QCOMPARE(parts, QStringList({"to=to@x.example Bcc: a@evil.example", "cc=cc@x.example", "subject=Ref X-Evil: 1",
+                                     "from=Me <me@x.example>", "h:Reply-To=reply@x.example", "text=body\r\nkept"}));
+    }
+
+    // The service's event log, as the posting asks it about a message whose
+    // outcome a crash hid: only a message to that recipient with exactly that
+    // subject and that posting's variable counts.
+    void eventLog()
+    {
+        MailSender sender(kCredential);
+        sender.setVariable("lattica-posting", "tok-1");
+        const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
+        QVERIFY(sender.sendMail("Orders <orders+desk@supplier.example>", QString(), QString(), "Order Ref: R-1", "b"));
+        MailSender other(kCredential);
+        other.setVariable("lattica-posting", "tok-2");
+        QVERIFY(other.sendMail("orders+desk@supplier.example", QString(), QString(), "Order Ref: R-10", "b"));
+        m_server.take();
+
+        MailSender asker(kCredential);
+        const auto ask = [&](const QString &to, const QString &subject, const QString &token) {
+            return asker.wasAccepted(to, subject, "lattica-posting", token, before);
+        };
+        QCOMPARE(ask("orders+desk@supplier.example", "Order Ref: R-1", "tok-1"), MailSender::LoggedAccepted);
+        // the request as the service's API takes it
+        const QJsonObject query = m_server.take().value(0);
+        const QUrlQuery q(QUrl(query.value("path").toString()));
+        QCOMPARE(QUrl(query.value("path").toString()).path(), QString("/v3/mg.example/events"));
+        QCOMPARE(q.queryItemValue("event"), QString("accepted"));
+        QCOMPARE(q.queryItemValue("recipient", QUrl::FullyDecoded), QString("orders+desk@supplier.example"));
+        QCOMPARE(q.queryItemValue("subject", QUrl::FullyDecoded), QString("\"Order Ref: R-1\""));
+        QVERIFY(q.queryItemValue("begin").toLongLong() <= before.toSecsSinceEpoch());
+        QCOMPARE(query.value("authorization").toString(), QString("Basic " + kCredential.toBase64()));
+
+        QCOMPARE(ask("ORDERS+desk@supplier.example", "Order Ref: R-10", "tok-2"), MailSender::LoggedAccepted);
+        QCOMPARE(ask("orders+desk@supplier.example", "Order Ref: R-1", "tok-2"), MailSender::NotLogged);
+        QCOMPARE(ask("orders+desk@supplier.example", "Order Ref: R-", "tok-1"), MailSender::NotLogged);
+        QCOMPARE(ask("orders@supplier.example", "Order Ref: R-1", "tok-1"), MailSender::NotLogged);
+
+        // a log that fails or answers nonsense cannot tell
+        QVERIFY(m_server.control({{"events", QJsonArray{503, "busy"}}}));
+        QCOMPARE(ask("orders+desk@supplier.example", "Order Ref: R-1", "tok-1"), MailSender::CannotTell);
+        QVERIFY(asker.lastMessage().contains("Service Unavailable"));
+        QVERIFY(m_server.control({{"events", QJsonArray{200, "<html>maintenance</html>"}}}));
+        QCOMPARE(ask("orders+desk@supplier.example", "Order Ref: R-1", "tok-1"), MailSender::CannotTell);
+        QVERIFY(m_server.control({}));
+        AppContext::userSettings()->setValue("ltaurl", "http://127.0.0.1:1/v3/mg.example/messages");
+        QCOMPARE(ask("orders+desk@supplier.example", "Order Ref: R-1", "tok-1"), MailSender::CannotTell);
+    }
+
+    // The log is read page by page, as the service hands it out.
+    void eventLogPaged()
+    {
+        MailSender sender(kCredential);
+        const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
+        for (int i = 0; i < 302; ++i) {
+            sender.setVariable("lattica-posting", QString("p%1").arg(i));
+            QVERIFY(sender.sendMail("paged@supplier.example", QString(), QString(), "Same subject", "b"));
+        }
+        m_server.take();
+        QCOMPARE(sender.wasAccepted("paged@supplier.example", "Same subject", "lattica-posting", "p301", before),
+                 MailSender::LoggedAccepted);
+        QCOMPARE(m_server.take().size(), 2); // two pages of at most 300
+        QCOMPARE(sender.wasAccepted("paged@supplier.example", "Same subject", "lattica-posting", "p302", before),
+                 MailSender::NotLogged);
+        QCOMPARE(m_server.take().size(), 3); // to the empty page
     }
 
 private:

@@ -74,13 +74,56 @@ private slots:
         QVERIFY(sent.contains("CustOrderRef=\"Café &amp; Co\""));
         const QString remote = "/Orders/Shutter_" + name + ".xml";
         if (scheme == "ftp") {
-            QCOMPARE(m_ftp.take().value(0).value("path").toString(), remote);
+            // written under a temporary name, then renamed: never seen in part
+            QCOMPARE(m_ftp.take().value(0).value("path").toString(), remote + ".part");
             QCOMPARE(TestEnv::readFile(m_ftp.root() + remote), sent);
+            QVERIFY(!QFileInfo::exists(m_ftp.root() + remote + ".part"));
         } else {
             const QJsonObject drop = m_drop.take().value(0);
             QCOMPARE(drop.value("path").toString(), remote);
             QCOMPARE(QByteArray::fromBase64(drop.value("body").toString().toLatin1()), sent);
         }
+    }
+
+    // Delivering again under the same name (a retry after a crash): what a
+    // broken try left is replaced by the whole file; a file already there
+    // whole is left alone and nothing is sent.
+    void redelivered_data()
+    {
+        QTest::addColumn<QString>("left");     // what the earlier try left
+        QTest::addColumn<bool>("transferred");
+        QTest::newRow("part of the temporary file") << "part" << true;
+        QTest::newRow("an empty temporary file") << "empty part" << true;
+        QTest::newRow("a short file under the name") << "short" << true;
+        QTest::newRow("the whole file") << "whole" << false;
+    }
+
+    void redelivered()
+    {
+        QFETCH(QString, left);
+        QFETCH(bool, transferred);
+        UploadToLTA exporter;
+        exporter.setSupplier(supplier("ftp", "portal", kPass));
+        QCOMPARE(exporter.orderToXml(writeOrder()), QString());
+        const QByteArray whole = TestEnv::readFile(exporter.filePath());
+        const QString remote = m_ftp.root() + "/Orders/Shutter_C123456_42.xml";
+        QFile::remove(remote);
+        QFile::remove(remote + ".part");
+        if (left == "part")
+            QVERIFY(TestEnv::writeFile(remote + ".part", whole.left(whole.size() / 2)));
+        if (left == "empty part")
+            QVERIFY(TestEnv::writeFile(remote + ".part", ""));
+        if (left == "short")
+            QVERIFY(TestEnv::writeFile(remote, whole.left(10)));
+        if (left == "whole")
+            QVERIFY(TestEnv::writeFile(remote, whole));
+        QCOMPARE(exporter.deliver("C123456", "C123456_42"), QString());
+        QCOMPARE(TestEnv::readFile(remote), whole);
+        QVERIFY(!QFileInfo::exists(remote + ".part"));
+        QCOMPARE(m_ftp.take().size(), transferred ? 1 : 0);
+        QCOMPARE(AppContext::setting("ltaUpload").toString(), QString("C123456_42"));
+        // a name that is not this account's is never used
+        QCOMPARE(exporter.deliver("C123456", "C654321_42"), QString("Invalid transfer name: C654321_42"));
     }
 
     void failures_data()

@@ -180,7 +180,10 @@ private slots:
         QTest::newRow("under 100 bytes") << QByteArray("{\"orderID\":\"T1\"}") << -1 << "^Invalid import order file, too small";
         QTest::newRow("orderID a number") << id("1234") << -1 << "^Failed to read orderID";
         for (const char *unsafe : {"\"../evil\"", "\"a/b\"", "\"..\"", "\".\"", "\"x\\\\..\\\\y\"", "\"tab\\there\""})
-            QTest::newRow(unsafe) << id(unsafe) << -1 << "unsafe order ID";
+            QTest::newRow(unsafe) << id(unsafe) << -1 << "cannot be used";
+        // names no list or queue would handle
+        QTest::newRow("hidden") << id("\".T1\"") << -1 << "the order ID \".T1\" cannot be used \\(it begins with \"\\.\"\\)";
+        QTest::newRow("ends in .xml") << id("\"T1.XML\"") << -1 << "cannot be used \\(it ends in \"\\.xml\"\\)";
     }
 
     // A file from outside is copied into progress and opened; an existing ID
