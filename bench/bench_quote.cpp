@@ -24,19 +24,13 @@
 #include <cstdio>
 #include <vector>
 
+#include "benchorders.h"
+
 namespace {
+using bench::Stats;
+using bench::stats;
 
-struct Stats
-{
-    double median, p10, p90, min, max;
-};
 
-Stats stats(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    auto at = [&v](double q) { return v[size_t(q * double(v.size() - 1) + 0.5)]; };
-    return {at(0.5), at(0.1), at(0.9), v.front(), v.back()};
-}
 
 // n shutters over rooms and sizes, with posts, rails and tilt-bar splits
 // and the options a surveyor chooses.

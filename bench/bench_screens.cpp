@@ -36,43 +36,14 @@
 #include <vector>
 #include <unistd.h>
 
-namespace {
+#include "benchorders.h"
 
-// 100 shutters, six to a room, on the sample catalogue's ranges.
-QByteArray makeOrder(const QString &id, int n)
-{
-    static const char *choices[][3] = {{"Harbour Shutters", "Classic MDF", "Pure White"},
-                                       {"Harbour Shutters", "Hardwood Select", "Natural Oak"},
-                                       {"Northgate Joinery", "Cotswold Basswood", "Ivory"},
-                                       {"Northgate Joinery", "Heritage Cedar", "Painted White"}};
-    static const char *configs[] = {"LR", "LLRR", "LTR", "L", "LLTRR"};
-    QJsonArray items;
-    for (int i = 0; i < n; ++i) {
-        const auto &c = choices[i % 4];
-        const int width = 500 + (i * 37) % 1900;
-        const QString pc = QString::fromLatin1(configs[i % 5]);
-        QJsonObject data{{"PanelConfig", pc}};
-        if (pc.contains('T'))
-            data.insert("TPost1", QString::number(width / 2));
-        const QJsonArray options{
-            QJsonObject{{"group", "Frame Style"}, {"description", i % 2 ? "Classic" : "Micro L Frame"}},
-            QJsonObject{{"group", "Louvre Size"}, {"description", i % 3 ? "76mm" : "89mm"}},
-            QJsonObject{{"group", "Shutter Style"}, {"description", "Full Height"}},
-        };
-        items.append(QJsonObject{{"room", QStringLiteral("Room %1").arg(i / 6 + 1)},
-                                 {"width", width},
-                                 {"drop", 700 + (i * 53) % 1400},
-                                 {"product", "Lattica"},
-                                 {"supplier", c[0]},
-                                 {"range", c[1]},
-                                 {"color", c[2]},
-                                 {"data", data},
-                                 {"options", options}});
-    }
-    return QJsonDocument(QJsonObject{{"orderID", id}, {"manOrderID", "BENCH"},
-                                     {"custAddr", "Bench Customer\n1 High Street"}, {"items", items}})
-        .toJson(QJsonDocument::Compact);
-}
+namespace {
+using bench::makeOrder;
+using bench::Stats;
+using bench::stats;
+
+
 
 // A small saved order for the lists.
 QByteArray smallOrder(const QString &id, int i)
@@ -93,17 +64,6 @@ bool write(const QString &path, const QByteArray &bytes)
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
-struct Stats
-{
-    double median, p10, p90, min, max;
-};
-
-Stats stats(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    auto at = [&v](double q) { return v[size_t(q * double(v.size() - 1) + 0.5)]; };
-    return {at(0.5), at(0.1), at(0.9), v.front(), v.back()};
-}
 
 // Milliseconds from the action to the next frame the window shows.
 double untilFrame(QQuickWindow *window, const std::function<void()> &act)

@@ -4,39 +4,14 @@
 #include "cloud/downloadbudget.h"
 #include "cloud/downloadmanager.h"
 #include "cloudfixture.h"
+#include "downloadserver.h"
 #include "suppliertestservers.h"
 
 #include <QCryptographicHash>
 #include <QStandardPaths>
 
 namespace {
-class DownloadServer : public ServerProcess
-{
-public:
-    bool start()
-    {
-        const QString cert = m_dir.filePath("cert.pem"), key = m_dir.filePath("key.pem");
-        const QSslCertificate certificate = makeLoopbackCertificate(cert, key);
-        if (certificate.isNull())
-            return false;
-        trustCertificate(certificate);
-        return ServerProcess::start("/usr/bin/python3",
-                                    {TestEnv::sourcePath("tests/servers/downloadserver.py"), "--cert", cert, "--key", key},
-                                    "DL");
-    }
-    QUrl https(const QString &path) const { return QUrl(QStringLiteral("https://127.0.0.1:%1%2").arg(port()).arg(path)); }
-
-private:
-    QTemporaryDir m_dir;
-};
-
-QByteArray wholeFile()
-{
-    QByteArray body(200000, 0);
-    for (int i = 0; i < body.size(); ++i)
-        body[i] = char(i % 251);
-    return body;
-}
+QByteArray wholeFile() { return DownloadServer::wholeFile(); }
 
 QString downloads() { return QStandardPaths::writableLocation(QStandardPaths::DownloadLocation); }
 } // namespace

@@ -10,6 +10,7 @@
 #include "orders/savedorders.h"
 #include "orders/vexaorder.h"
 #include "pricing/catalogue.h"
+#include "downloadserver.h"
 #include "localcloud.h"
 #include "suppliertestservers.h"
 #include "testservers.h"
@@ -65,36 +66,6 @@ struct Controller
 };
 
 // The installer download server of the tests (downloadserver.py).
-// Installers come over https only: the server gets a certificate of its own
-// that the program is told to trust.
-class DownloadServer : public ServerProcess
-{
-public:
-    bool start()
-    {
-        const QString cert = m_dir.filePath("cert.pem"), key = m_dir.filePath("key.pem");
-        const QSslCertificate certificate = makeLoopbackCertificate(cert, key);
-        if (certificate.isNull())
-            return false;
-        trustCertificate(certificate);
-        return ServerProcess::start("/usr/bin/python3",
-                                    {TestEnv::sourcePath("tests/servers/downloadserver.py"), "--cert", cert, "--key", key},
-                                    "DL");
-    }
-    QString base() const { return QStringLiteral("https://127.0.0.1:%1").arg(port()); }
-    // SHA-256 of what /files/... serves (tests/servers/downloadserver.py)
-    static QString fileDigest()
-    {
-        QByteArray body(200000, 0);
-        for (int i = 0; i < body.size(); ++i)
-            body[i] = char(i % 251);
-        return QString::fromLatin1(QCryptographicHash::hash(body, QCryptographicHash::Sha256).toHex());
-    }
-
-private:
-    QTemporaryDir m_dir;
-};
-
 // Triggers a screen test cannot pull from QML alone.
 class TestTools : public QObject
 {
@@ -189,9 +160,12 @@ public:
                 return {};
             }
         }
-        return m_downloads->base();
+        return m_downloads->https(QString()).toString();
     }
-    Q_INVOKABLE QString downloadDigest() const { return DownloadServer::fileDigest(); }
+    Q_INVOKABLE QString downloadDigest() const
+    {
+        return QString::fromLatin1(QCryptographicHash::hash(DownloadServer::wholeFile(), QCryptographicHash::Sha256).toHex());
+    }
     // The pages and folders handed to the desktop since the last call.
     Q_INVOKABLE QStringList opened() { return std::exchange(openedUrls, {}); }
     // The demo's local cloud, started once for the tests that need real
