@@ -119,17 +119,15 @@ Item {
         onTriggered: _myOrder.sumPartsPrice()
     }
 
-    Flickable {
-        anchors.fill: parent
-        anchors.margins: 10
-        contentHeight: column.height
-        clip: true
-        ScrollBar.vertical: ScrollBar {}
-
-        ColumnLayout {
+    // The figures stay in view at the top; the items scroll below them, and
+    // only the rows in view (and a little around) are made, so a long order
+    // opens at once.
+    ColumnLayout {
             id: column
-            // room for the scroll bar, so it never covers the last column
-            width: parent.width - 16
+            anchors.fill: parent
+            anchors.margins: 10
+            // room for the list's scroll bar, so it never covers the last column
+            anchors.rightMargin: 26
             spacing: 8
 
             RowLayout {
@@ -276,10 +274,16 @@ Item {
                 }
             }
 
-            Repeater {
+            ListView {
                 id: itemList
                 objectName: "reviewItems"
                 model: orderItemsProxyModel
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+                Layout.rightMargin: -16
+                clip: true
+                cacheBuffer: 600
+                ScrollBar.vertical: ScrollBar {}
                 delegate: Rectangle {
                     id: row
                     readonly property int sourceRow: orderItemsProxyModel.mapToSource(orderItemsProxyModel.index(index, 0)).row
@@ -302,8 +306,8 @@ Item {
                     }
                     readonly property string title: item ? itemTitle(item, sourceRow) : ""
                     readonly property color ink: item && item.bl_exclude ? Style.midGrey : "black"
-                    Layout.fillWidth: true
-                    implicitHeight: rowColumn.implicitHeight + 8
+                    width: ListView.view ? ListView.view.width - 16 : 0
+                    height: rowColumn.implicitHeight + 8
                     color: index % 2 ? "#fff" : "#eee"
                     ColumnLayout {
                         id: rowColumn
@@ -381,5 +385,4 @@ Item {
                 }
             }
         }
-    }
 }

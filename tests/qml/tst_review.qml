@@ -23,7 +23,8 @@ WindowTestCase {
         compare(review.itemList.count, orderItemsModel.count)
         var rooms = []
         for (var i = 0; i < review.itemList.count; ++i) {
-            var row = review.itemList.itemAt(i)
+            review.itemList.positionViewAtIndex(i, ListView.Contain)
+            var row = review.itemList.itemAtIndex(i)
             compare(row.item, orderItemsModel.get(row.sourceRow))
             rooms.push(row.item.room)
             verify(row.title.indexOf(row.item.room + " #") === 0)

@@ -190,7 +190,7 @@ WindowTestCase {
             var f = testTools.readOrder(testTools.ordersFolder() + id)
             return Number(f.discount) === 10 && Number(f.deposit) === 200
         }, 5000, "discount and deposit reach the file")
-        compare(findChild(review.itemList.itemAt(0), "reviewDrawing").visible, true)
+        compare(findChild(review.itemList.itemAtIndex(0), "reviewDrawing").visible, true)
         click(findChild(review, "quotePdfButton"))
         var opened = testTools.opened()
         compare(opened.length, 1)
