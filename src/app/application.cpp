@@ -21,6 +21,8 @@
 #include <QQuickStyle>
 #include <QQuickWindow>
 #include <QScreen>
+#include <QSslCertificate>
+#include <QSslConfiguration>
 #include <QSslSocket>
 #include <QTimer>
 #include <QtWebView>
@@ -86,6 +88,25 @@ bool grabWindow(QQuickWindow *window, const QString &target)
     }
     qInfo() << "screenshot written to" << target;
     return true;
+}
+
+// An installation may trust certificates of its own besides the system's
+// (a company's proxy, the local services of a demo): a PEM file named by the
+// user setting "caFile_s", which only the installation sets.
+void trustExtraCertificates()
+{
+    const QString path = AppContext::setting(QStringLiteral("caFile_s"), QString()).toString();
+    if (path.isEmpty())
+        return;
+    const QList<QSslCertificate> extra = QSslCertificate::fromPath(path, QSsl::Pem);
+    if (extra.isEmpty()) {
+        qWarning() << "No certificates in" << path;
+        return;
+    }
+    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+    config.addCaCertificates(extra);
+    QSslConfiguration::setDefaultConfiguration(config);
+    qInfo() << "Trusting" << extra.size() << "further certificates from" << path;
 }
 
 void takeScreenshot(QQmlApplicationEngine &engine, const QString &target)
@@ -244,6 +265,7 @@ int runLattica(int argc, char *argv[])
     qInfo().nospace() << "sslLibraryBuildVersion=" << QSslSocket::sslLibraryBuildVersionString()
                       << " sslLibraryVersion =" << QSslSocket::sslLibraryVersionString()
                       << " supportsSsl =" << QSslSocket::supportsSsl();
+    trustExtraCertificates();
 
     QFont font(QStringLiteral("Segoe UI"));
     font.setPixelSize(14);

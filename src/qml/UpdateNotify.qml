@@ -132,7 +132,10 @@ Popup {
             value: popup.downloader ? popup.downloader.prog : 0
         }
         Label {
-            visible: popup.downloading
+            // without an install command (Linux) the program stays open and
+            // says where the file went
+            visible: popup.downloading && (Qt.platform.os !== "linux"
+                                           || String(staticSettings.value("installCmd_s", "")) !== "")
             text: Style.apptitle + " will close when the download is complete"
         }
         Label {
