@@ -523,14 +523,20 @@ ApplicationWindow {
                 name: "Capture"
                 PropertyChanges { target: captureLoader; active: true }
                 PropertyChanges { target: surveyButton; selected: true }
-                PropertyChanges { target: mainWindow; reviewSeen: false }
+                // set, not switched by the state: leaving the review must not
+                // forget that it was seen (Complete stays reachable)
+                StateChangeScript { script: reviewSeen = false }
             },
             State {
                 name: "Review"
                 PropertyChanges { target: reviewLoader; active: true }
                 PropertyChanges { target: reviewButton; selected: true }
-                PropertyChanges { target: mainWindow; reviewSeen: true }
-                StateChangeScript { script: completeLoader.active = false }
+                StateChangeScript {
+                    script: {
+                        reviewSeen = true
+                        completeLoader.active = false
+                    }
+                }
             },
             State {
                 name: "Complete"

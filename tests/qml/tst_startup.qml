@@ -54,9 +54,15 @@ WindowTestCase {
         capture.roomDialog.accept()
         verify(child("surveyButton").enabled)
         verify(!child("completeButton").enabled, "Complete waits for the review after a survey visit")
-        window.stateGroup.state = "Review"
+        click(child("reviewButton"))
         verify(window.captureScreen === null)
         verify(child("completeButton").enabled)
+        // the review stays seen: on the completion screen and after a visit home
+        click(child("completeButton"))
+        compare(window.stateGroup.state, "Complete")
+        verify(child("completeButton").enabled)
+        click(child("homeButton"))
+        verify(child("completeButton").enabled, "a review seen before going home still counts")
         window.addressScreen.tradeChanged()
         verify(!child("completeButton").enabled)
     }
