@@ -152,10 +152,13 @@ got=$(xq default application/x-lattica-order)
 [ "$got" = lattica.desktop ] || fail "xdg-mime query default: '$got'"
 
 # --- a double-clicked order goes to the running copy ------------------------
+# the screenshot run above wrote the same start-up line: wait for a new one
+starts() { grep 'sslLibraryBuildVersion' "$log" 2>/dev/null | wc -l; }
+before=$(starts)
 PATH=$bin:$PATH lattica >"$root/first.out" 2>&1 &
 first=$!
 for _ in $(seq 300); do
-  grep -q 'sslLibraryBuildVersion' "$log" 2>/dev/null && break
+  [ "$(starts)" -gt "$before" ] && break
   kill -0 $first 2>/dev/null || break
   sleep 0.1
 done
