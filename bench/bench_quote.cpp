@@ -78,12 +78,8 @@ QByteArray makeOrder(const QString &id, int n)
 
 int main(int argc, char *argv[])
 {
-    // Never the real home: settings and data live in a throw-away folder.
     QTemporaryDir home;
-    qputenv("HOME", home.path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toUtf8());
-    qputenv("XDG_DATA_HOME", (home.path() + "/data").toUtf8());
-    qputenv("XDG_RUNTIME_DIR", home.path().toUtf8());
+    bench::useThrowAwayHome(home);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);

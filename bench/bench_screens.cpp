@@ -108,12 +108,8 @@ bool goTo(QObject *window, const char *state)
 
 int main(int argc, char *argv[])
 {
-    // Never the real home: settings and data live in a throw-away folder.
     QTemporaryDir home;
-    qputenv("HOME", home.path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toUtf8());
-    qputenv("XDG_DATA_HOME", (home.path() + "/data").toUtf8());
-    qputenv("XDG_RUNTIME_DIR", home.path().toUtf8());
+    bench::useThrowAwayHome(home);
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("QT_QUICK_BACKEND", "software");
     // the web view's engine refuses to start as root without this

@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <vector>
@@ -68,6 +69,15 @@ inline Stats stats(std::vector<double> v)
     std::sort(v.begin(), v.end());
     auto at = [&v](double q) { return v[size_t(q * double(v.size() - 1) + 0.5)]; };
     return {at(0.5), at(0.1), at(0.9), v.front(), v.back()};
+}
+
+// Never the real home: settings and data live in a throw-away folder.
+inline void useThrowAwayHome(const QTemporaryDir &home)
+{
+    qputenv("HOME", home.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toUtf8());
+    qputenv("XDG_DATA_HOME", (home.path() + "/data").toUtf8());
+    qputenv("XDG_RUNTIME_DIR", home.path().toUtf8());
 }
 
 } // namespace bench
